@@ -1,0 +1,3 @@
+#include "main/context.h"
+
+run_context ctx;

@@ -1,0 +1,56 @@
+#include "main/options.h"
+
+#include "main/report.h"
+
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+void copy_name(char* buffer, const char* name, int option) {
+    std::size_t length = strnlen(name, name_buffer_size);
+    if (length == name_buffer_size)
+        report(1, " Error: -%c file name is too long (4096 bytes or more): '%s'", option, name);
+    std::memcpy(buffer, name, length + 1);
+}
+
+// file[:revision]: the first ':' ends the name; a revision after it replaces
+// the component's earlier one, and the mask bit is set in any case.
+void take_component(options& opts, int component, char* argument, int option) {
+    char* colon = std::strchr(argument, ':');
+    if (colon != nullptr) {
+        *colon = '\0';
+        opts.component_revisions[component] = parse_revision(colon + 1);
+    }
+    copy_name(ctx.component_names[component], argument, option);
+    opts.components_mask = static_cast<uint8_t>(opts.components_mask | 1u << component);
+}
+
+} // namespace
+
+void parse_options(int argc, char** argv, options& opts) {
+    int option;
+    while ((option = getopt(argc, argv, "ctxe:v:h:u:k:r:a:")) != -1) {
+        switch (option) {
+        case 'c': opts.create = true; break;
+        case 't': opts.test = true; break;
+        case 'x': opts.extract = true; break;
+        case 'e': opts.earliest_revision = parse_revision(optarg); break;
+        case 'v': opts.image_revision = parse_revision(optarg); break;
+        case 'h': copy_name(ctx.image_name, optarg, option); break;
+        case 'u': take_component(opts, 0, optarg, option); break;
+        case 'k': take_component(opts, 1, optarg, option); break;
+        case 'r': take_component(opts, 2, optarg, option); break;
+        case 'a': take_component(opts, 3, optarg, option); break;
+        case '?': usage();
+        default: report(1, " %s: illegal option '%c'.", ctx.program_name, option);
+        }
+    }
+}
+
+void select_mode(options& opts) {
+    if (!opts.create && !opts.test && !opts.extract)
+        opts.test = true;
+    if (opts.create + opts.test + opts.extract >= 2 || ctx.image_name[0] == '\0')
+        usage();
+}

@@ -1,0 +1,108 @@
+#include "digest/md5.h"
+
+#include "tool_run.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+
+namespace {
+
+std::string hex(const unsigned char* bytes, std::size_t count) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t n = 0; n < count; ++n) {
+        text += digits[bytes[n] >> 4];
+        text += digits[bytes[n] & 15];
+    }
+    return text;
+}
+
+std::string md5_in_pieces(const std::string& data, std::size_t piece) {
+    md5_ctx ctx;
+    md5_init(ctx);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    for (std::size_t at = 0; at < data.size(); at += piece)
+        md5_update(ctx, bytes + at, std::min(piece, data.size() - at));
+    unsigned char digest[md5_digest_size];
+    md5_final(ctx, digest);
+    return hex(digest, sizeof digest);
+}
+
+std::string md5_of(const std::string& data) { return md5_in_pieces(data, data.size() + 1); }
+
+struct vector_case {
+    std::string input;
+    const char* digest;
+};
+
+TEST(md5, rfc1321_test_suite) {
+    const vector_case cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"a", "0cc175b9c0f1b6a831c399e269772661"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"abcdefghijklmnopqrstuvwxyz", "c3fcd3d76192e4007dfb496cca67e13b"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {[] {
+             std::string eighty;
+             for (int n = 0; n < 8; ++n)
+                 eighty += "1234567890";
+             return eighty;
+         }(),
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const vector_case& c : cases)
+        EXPECT_EQ(md5_of(c.input), c.digest) << '"' << c.input << '"';
+}
+
+// Digests of n letters 'a' around the one- and two-block padding limits (from md5sum).
+TEST(md5, padding_boundaries) {
+    const std::pair<std::size_t, const char*> cases[] = {
+        {55, "ef1772b6dff9a122358552954ad0df65"},
+        {56, "3b0c8ac703f828b04c6c197006d17218"},
+        {63, "b06521f39153d618550606be297466d5"},
+        {64, "014842d480b571495a4a0363793f7367"},
+        {65, "c743a45e0d2e6a95cb859adae0248435"},
+    };
+    for (const auto& [length, digest] : cases)
+        EXPECT_EQ(md5_of(std::string(length, 'a')), digest) << length << " bytes";
+}
+
+TEST(md5, split_feeding_gives_the_same_digest) {
+    std::string data;
+    for (int n = 0; n < 5000; ++n)
+        data += static_cast<char>(n * 7 + n / 3);
+    const std::string whole = md5_of(data);
+    for (std::size_t piece : {1, 3, 34, 63, 64, 65, 1024})
+        EXPECT_EQ(md5_in_pieces(data, piece), whole) << "pieces of " << piece;
+}
+
+TEST(md5, final_without_digest_area_only_finalises) {
+    md5_ctx ctx;
+    md5_init(ctx);
+    md5_final(ctx, nullptr);
+    EXPECT_EQ(ctx.count[0], 512u); // one padded block absorbed
+}
+
+TEST(md5, agrees_with_md5sum_on_megabytes_of_random_data) {
+    temp_dir dir;
+    std::mt19937 generator(1321);
+    std::string data(3 * 1024 * 1024 + 17, '\0');
+    for (char& byte : data)
+        byte = static_cast<char>(generator());
+    write_file(dir / "random.bin", data);
+
+    std::string command = "md5sum '" + (dir / "random.bin") + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    char line[128] = {};
+    ASSERT_NE(fgets(line, sizeof line, pipe), nullptr);
+    pclose(pipe);
+    EXPECT_EQ(md5_in_pieces(data, 1024), std::string(line, 32));
+}
+
+} // namespace
