@@ -31,7 +31,7 @@ void md5_update_64_mib(benchmark::State& state) {
         md5_final(ctx, digest);
         benchmark::DoNotOptimize(digest);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * data.size()));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(data.size()));
 }
 
 } // namespace

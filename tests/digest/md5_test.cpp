@@ -77,7 +77,7 @@ TEST(md5, split_feeding_gives_the_same_digest) {
     for (int n = 0; n < 5000; ++n)
         data += static_cast<char>(n * 7 + n / 3);
     const std::string whole = md5_of(data);
-    for (std::size_t piece : {1, 3, 34, 63, 64, 65, 1024})
+    for (std::size_t piece : {1u, 3u, 34u, 63u, 64u, 65u, 1024u})
         EXPECT_EQ(md5_in_pieces(data, piece), whole) << "pieces of " << piece;
 }
 

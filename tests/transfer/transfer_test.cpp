@@ -49,7 +49,7 @@ struct copy_fixture : testing::Test {
 };
 
 TEST_F(copy_fixture, copies_and_digests_exactly_the_length_asked_for) {
-    for (std::size_t size : {0, 1, 1024, 1025, 3000}) {
+    for (std::size_t size : {0u, 1u, 1024u, 1025u, 3000u}) {
         const std::string data = pattern(size);
         open_streams(data + "tail");
         copy_data(static_cast<int32_t>(size), true);
