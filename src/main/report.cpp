@@ -11,10 +11,9 @@
 
 namespace {
 
-const char usage_text[] =
-    " Usage: %s <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \\\n"
-    "\t[-u <uboot_file:rev>] [-k <kernel_file:rev>] \\\n"
-    "\t[-r <rfs_file:rev>] [-a <app_file:rev>]";
+const char usage_text[] = " Usage: %s <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \\\n"
+                          "\t[-u <uboot_file:rev>] [-k <kernel_file:rev>] \\\n"
+                          "\t[-r <rfs_file:rev>] [-a <app_file:rev>]";
 
 sigset_t stopping_signals() {
     sigset_t set;
@@ -25,20 +24,15 @@ sigset_t stopping_signals() {
     return set;
 }
 
-void close_stream(FILE*& stream) {
-    FILE* open_stream = stream;
-    stream = nullptr;
-    if (open_stream != nullptr)
-        fclose(open_stream);
-}
-
 void free_buffer(char*& buffer) {
     char* allocated = buffer;
     buffer = nullptr;
     free(allocated);
 }
 
-void on_signal(int signal_number) { cleanup(signal_number); }
+void on_signal(int signal_number) {
+    cleanup(signal_number);
+}
 
 } // namespace
 
@@ -55,6 +49,13 @@ void report(int status, const char* format, ...) {
         cleanup(0);
         exit(status);
     }
+}
+
+void close_stream(FILE*& stream) {
+    FILE* open_stream = stream;
+    stream = nullptr;
+    if (open_stream != nullptr)
+        fclose(open_stream);
 }
 
 void cleanup(int signal_number) {

@@ -7,6 +7,22 @@
 #include <cstdio>
 #include <cstring>
 
+namespace {
+
+const std::size_t stream_buffer_size = 256 * 1024;
+
+} // namespace
+
+FILE* open_stream(const char* name, const char* mode) {
+    static char input_buffer[stream_buffer_size];
+    static char output_buffer[stream_buffer_size];
+    FILE* stream = fopen(name, mode);
+    if (stream != nullptr)
+        setvbuf(stream, mode[0] == 'r' ? input_buffer : output_buffer, _IOFBF,
+                stream_buffer_size);
+    return stream;
+}
+
 void copy_data(int32_t length, bool write) {
     for (int32_t done = 0; done < length;) {
         int32_t remaining = length - done;
@@ -18,4 +34,11 @@ void copy_data(int32_t length, bool write) {
             report(1, " Error: output file fwrite(offset=%d) failed, %s", done, strerror(errno));
         done += static_cast<int32_t>(chunk);
     }
+}
+
+void close_output(const char* name) {
+    FILE* stream = ctx.output;
+    ctx.output = nullptr;
+    if (stream != nullptr && fclose(stream) != 0)
+        report(1, " Error: close('%s') failed, %s", name, strerror(errno));
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <sstream>
@@ -67,30 +68,39 @@ temp_dir::~temp_dir() {
         return;
 }
 
-tool_result run_tool(const std::vector<std::string>& args, const std::string& dir) {
+running_tool start_tool(const std::vector<std::string>& args, const std::string& dir) {
     int out_pipe[2];
     if (pipe(out_pipe) != 0)
         throw std::runtime_error("pipe failed");
     char err_name[] = "/tmp/hpmimg-stderr-XXXXXX";
-    int err_fd = mkstemp(err_name);
+    running_tool tool;
+    tool.err_fd = mkstemp(err_name);
     unlink(err_name);
-    pid_t pid = fork();
-    if (pid == 0) {
+    tool.pid = fork();
+    if (tool.pid == 0) {
         close(out_pipe[0]);
-        exec_child(args, dir, out_pipe[1], err_fd);
+        exec_child(args, dir, out_pipe[1], tool.err_fd);
     }
     close(out_pipe[1]);
+    tool.out_fd = out_pipe[0];
+    return tool;
+}
+
+tool_result finish_tool(const running_tool& tool) {
     tool_result result;
-    result.out = drain(out_pipe[0]);
-    close(out_pipe[0]);
+    result.out = drain(tool.out_fd);
+    close(tool.out_fd);
     int wait_status = 0;
-    waitpid(pid, &wait_status, 0);
-    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status)
-                                           : 128 + WTERMSIG(wait_status);
-    lseek(err_fd, 0, SEEK_SET);
-    result.err = drain(err_fd);
-    close(err_fd);
+    waitpid(tool.pid, &wait_status, 0);
+    result.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+    lseek(tool.err_fd, 0, SEEK_SET);
+    result.err = drain(tool.err_fd);
+    close(tool.err_fd);
     return result;
+}
+
+tool_result run_tool(const std::vector<std::string>& args, const std::string& dir) {
+    return finish_tool(start_tool(args, dir));
 }
 
 std::string read_file(const std::string& path) {
@@ -108,4 +118,21 @@ void write_file(const std::string& path, const std::string& bytes) {
 bool file_exists(const std::string& path) {
     struct stat info;
     return stat(path.c_str(), &info) == 0;
+}
+
+long long file_size(const std::string& path) {
+    struct stat info;
+    return stat(path.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+}
+
+std::string md5sum_of(const std::string& path) {
+    std::string command = "md5sum '" + path + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return "";
+    char line[128] = {};
+    if (fgets(line, sizeof line, pipe) == nullptr)
+        line[0] = '\0';
+    pclose(pipe);
+    return std::string(line, strnlen(line, 32));
 }
