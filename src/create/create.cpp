@@ -1,5 +1,186 @@
 #include "create/create.h"
 
+#include "digest/md5.h"
+#include "format/records.h"
+#include "format/vocabulary.h"
+#include "main/context.h"
 #include "main/report.h"
+#include "transfer/transfer.h"
 
-void create_image(const options&) { cleanup(0); }
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct device_key {
+    const char* key;
+    uint8_t device_id;
+};
+
+// "varn600e" comes before "varn600", which it contains.
+const device_key device_keys[] = {{"varn1900", 21}, {"varn800", 7}, {"tesk800", 8},
+                                  {"varn600e", 6},  {"varn600", 5}, {"varn400", 3}};
+
+const uint32_t manufacturer_written = 0x0A7E51; // "KTL"
+const uint8_t capabilities_written = 0x07;      // SelfTest, AutoRollback, ManualRollback
+const uint8_t timeout_units = 60;               // 300 seconds in units of 5
+
+bool given(int component) {
+    return ctx.component_names[component][0] != '\0';
+}
+
+bool same_file(const char* a, const char* b) {
+    struct stat first, second;
+    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+// The data length field is a signed 32-bit count, so a component must stay below 2 GiB;
+// only a regular file has a size that stat can tell in advance.
+int32_t component_size(int component) {
+    const char* name = ctx.component_names[component];
+    struct stat info;
+    if (stat(name, &info) != 0)
+        report(1, " Error: stat('%s') failed, %s", name, strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        report(1, " Error: %s file '%s' is not a regular file", components[component].name, name);
+    if (info.st_size > INT32_MAX)
+        report(1, " Error: %s file '%s' is 2 GiB or more, too large for an image",
+               components[component].name, name);
+    return static_cast<int32_t>(info.st_size);
+}
+
+// Everything that can be known before the image is opened, so that a bad command
+// line never creates or truncates it.
+void check_before_opening(const options& opts) {
+    if (opts.image_revision == 0)
+        report(1, " %s: FW revision is necessary in create mode.", ctx.program_name);
+    if (!given(0) && !given(1) && !given(2) && !given(3))
+        report(1,
+               " %s: either U-Boot or Kernel or RFS or APP file shall be specified in create "
+               "mode.",
+               ctx.program_name);
+    for (int component = 0; component < component_count; ++component) {
+        if (!given(component))
+            continue;
+        const char* name = ctx.component_names[component];
+        if (access(name, R_OK) != 0)
+            report(1, " Error: can't access %s file '%s', %s", components[component].name, name,
+                   strerror(errno));
+        component_size(component);
+        if (same_file(name, ctx.image_name))
+            report(1, " Error: %s file '%s' is the image file itself", components[component].name,
+                   name);
+    }
+}
+
+void write_bytes(const uint8_t* bytes, std::size_t size, const char* what) {
+    if (fwrite(bytes, size, 1, ctx.output) != 1)
+        report(1, " Error: fwrite(%s) failed, %s", what, strerror(errno));
+}
+
+// Every byte before the trailer passes through the digest on its way into the image.
+void write_digested(const uint8_t* bytes, std::size_t size, const char* what) {
+    md5_update(ctx.digest, bytes, size);
+    write_bytes(bytes, size, what);
+}
+
+header_bytes build_header(const options& opts) {
+    image_header header = {};
+    std::memcpy(header.signature, image_signature, sizeof header.signature);
+    header.device_id =
+        guess_device_id(ctx.component_names[2], ctx.component_names[1], ctx.component_names[0],
+                        ctx.component_names[3], ctx.image_name);
+    header.manufacturer_id = manufacturer_written;
+    header.time = static_cast<uint32_t>(time(nullptr));
+    header.capabilities = capabilities_written;
+    header.components = opts.components_mask;
+    header.self_test_timeout = timeout_units;
+    header.rollback_timeout = timeout_units;
+    header.inaccessibility_timeout = timeout_units;
+    if (opts.earliest_revision == 0)
+        report(0, " Warning: earliest compatibility version is set to 0(unknown).");
+    const revision_bytes earliest = place_revision(opts.earliest_revision);
+    header.earliest_major = earliest.major;
+    header.earliest_minor = earliest.minor;
+    const revision_bytes firmware = place_revision(opts.image_revision);
+    header.firmware_major = firmware.major;
+    header.firmware_minor = firmware.minor;
+    std::memcpy(header.aux, firmware.aux, sizeof header.aux);
+    header_bytes bytes = serialise_header(header);
+    bytes[image_header_size - 1] = zero_sum(bytes.data(), image_header_size - 1);
+    return bytes;
+}
+
+action_header make_action(uint8_t type, uint8_t mask) {
+    const uint8_t covered[2] = {type, mask};
+    return {type, mask, zero_sum(covered, 2)};
+}
+
+void write_upload_record(int component, packed_revision revision, int32_t size) {
+    const action_bytes action =
+        serialise_action(make_action(action_upload, static_cast<uint8_t>(1u << component)));
+    upload_body body = {};
+    const revision_bytes firmware = place_revision(revision);
+    body.firmware_major = firmware.major;
+    body.firmware_minor = firmware.minor;
+    std::memcpy(body.aux, firmware.aux, sizeof body.aux);
+    const char* name = ctx.component_names[component];
+    std::memcpy(body.description, name, strnlen(name, description_size));
+    body.data_length = static_cast<uint32_t>(size);
+    const upload_bytes upload = serialise_upload(body);
+
+    uint8_t record[action_header_size + upload_body_size];
+    std::memcpy(record, action.data(), action_header_size);
+    std::memcpy(record + action_header_size, upload.data(), upload_body_size);
+    write_digested(record, sizeof record, components[component].record_tag);
+}
+
+void pack_component(int component, packed_revision revision) {
+    const char* name = ctx.component_names[component];
+    const int32_t size = component_size(component);
+    ctx.input = open_stream(name, "rb");
+    if (ctx.input == nullptr)
+        report(1, " Error: open('%s', read) failed, %s", name, strerror(errno));
+    write_upload_record(component, revision, size);
+    copy_data(size, true);
+    close_stream(ctx.input);
+}
+
+} // namespace
+
+uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const char* uboot_name,
+                        const char* app_name, const char* image_name) {
+    for (const char* name : {rfs_name, kernel_name, uboot_name, app_name, image_name})
+        for (const device_key& key : device_keys)
+            if (std::strstr(name, key.key) != nullptr)
+                return key.device_id;
+    return 7;
+}
+
+void create_image(const options& opts) {
+    check_before_opening(opts);
+    ctx.output = open_stream(ctx.image_name, "wb");
+    if (ctx.output == nullptr)
+        report(1, " Error: open('%s', write) failed, %s", ctx.image_name, strerror(errno));
+    md5_init(ctx.digest);
+
+    const header_bytes header = build_header(opts);
+    write_digested(header.data(), header.size(), "header");
+    const action_bytes prepare =
+        serialise_action(make_action(action_prepare, opts.components_mask));
+    write_digested(prepare.data(), prepare.size(), "comp.prepare");
+    for (int component = 0; component < component_count; ++component)
+        if (given(component))
+            pack_component(component, opts.component_revisions[component]);
+
+    uint8_t digest[md5_digest_size];
+    md5_final(ctx.digest, digest);
+    write_bytes(digest, sizeof digest, "checksum");
+    close_output(ctx.image_name);
+    cleanup(0);
+}
