@@ -15,6 +15,10 @@
 #ifndef HPMIMG_BINARY
 #error "HPMIMG_BINARY must name the built tool"
 #endif
+// Words that run a foreign-architecture binary, each followed by a comma; empty when native.
+#ifndef HPMIMG_EMULATOR
+#define HPMIMG_EMULATOR
+#endif
 
 namespace {
 
@@ -44,12 +48,13 @@ std::string drain(int fd) {
         _exit(126);
     setenv("TZ", "UTC", 1);
     std::vector<char*> argv;
-    static std::string program = HPMIMG_BINARY;
-    argv.push_back(program.data());
+    static std::vector<std::string> command = {HPMIMG_EMULATOR HPMIMG_BINARY};
+    for (std::string& word : command)
+        argv.push_back(word.data());
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
 }
 
