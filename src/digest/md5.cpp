@@ -18,16 +18,29 @@ void store_le32(unsigned char* p, uint32_t v) {
     p[3] = static_cast<unsigned char>(v >> 24);
 }
 
-uint32_t rotate_left(uint32_t x, int n) { return x << n | x >> (32 - n); }
+uint32_t rotate_left(uint32_t x, int n) {
+    return x << n | x >> (32 - n);
+}
 
-inline uint32_t f(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (~x & z); }
-inline uint32_t g(uint32_t x, uint32_t y, uint32_t z) { return (x & z) | (y & ~z); }
-inline uint32_t h(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-inline uint32_t i(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t f(uint32_t x, uint32_t y, uint32_t z) {
+    return (x & y) | (~x & z);
+}
+// The two terms share no bits, so + gives the same as |, and lets the term that does
+// not need x (the value computed last) be added while x is still being computed.
+inline uint32_t g(uint32_t x, uint32_t y, uint32_t z) {
+    return (y & ~z) + (x & z);
+}
+inline uint32_t h(uint32_t x, uint32_t y, uint32_t z) {
+    return x ^ y ^ z;
+}
+inline uint32_t i(uint32_t x, uint32_t y, uint32_t z) {
+    return y ^ (x | ~z);
+}
 
+// x and t do not wait for the previous step, so they are added first.
 template <uint32_t (*fn)(uint32_t, uint32_t, uint32_t)>
 inline void step(uint32_t& a, uint32_t b, uint32_t c, uint32_t d, uint32_t x, int s, uint32_t t) {
-    a = b + rotate_left(a + fn(b, c, d) + x + t, s);
+    a = b + rotate_left(a + x + t + fn(b, c, d), s);
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 struct md5_ctx {
-    uint32_t state[4];       // chaining values A, B, C, D
-    uint32_t count[2];       // bits absorbed so far, low word first
+    uint32_t state[4];        // chaining values A, B, C, D
+    uint32_t count[2];        // bits absorbed so far, low word first
     unsigned char buffer[64]; // bytes of the current incomplete block
 };
 
