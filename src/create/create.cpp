@@ -33,12 +33,6 @@ bool given(int component) {
     return ctx.component_names[component][0] != '\0';
 }
 
-bool same_file(const char* a, const char* b) {
-    struct stat first, second;
-    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
-           first.st_ino == second.st_ino;
-}
-
 // The data length field is a signed 32-bit count, so a component must stay below 2 GiB;
 // only a regular file has a size that stat can tell in advance.
 int32_t component_size(int component) {
@@ -64,6 +58,8 @@ void check_before_opening(const options& opts) {
                " %s: either U-Boot or Kernel or RFS or APP file shall be specified in create "
                "mode.",
                ctx.program_name);
+    // Readers walk an image with 32-bit positions, so the whole image must stay below 4 GiB.
+    uint64_t image_size = image_header_size + action_header_size + trailer_size;
     for (int component = 0; component < component_count; ++component) {
         if (!given(component))
             continue;
@@ -71,11 +67,14 @@ void check_before_opening(const options& opts) {
         if (access(name, R_OK) != 0)
             report(1, " Error: can't access %s file '%s', %s", components[component].name, name,
                    strerror(errno));
-        component_size(component);
+        image_size += action_header_size + upload_body_size +
+                      static_cast<uint64_t>(component_size(component));
         if (same_file(name, ctx.image_name))
             report(1, " Error: %s file '%s' is the image file itself", components[component].name,
                    name);
     }
+    if (image_size > UINT32_MAX)
+        report(1, " Error: the components add up to 4 GiB or more, too large for an image");
 }
 
 void write_bytes(const uint8_t* bytes, std::size_t size, const char* what) {

@@ -78,7 +78,9 @@ action_bytes serialise_action(const action_header& action) {
     return {action.type, action.components, action.checksum};
 }
 
-action_header parse_action(const action_bytes& in) { return {in[0], in[1], in[2]}; }
+action_header parse_action(const action_bytes& in) {
+    return {in[0], in[1], in[2]};
+}
 
 upload_bytes serialise_upload(const upload_body& body) {
     upload_bytes out = {};

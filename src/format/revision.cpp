@@ -63,8 +63,7 @@ packed_revision parse_revision(const char* text) {
     if (converted < 0)
         report(1, " %s: invalid FW revision, expected something like 1.2.3", ctx.program_name);
     if (converted < 2)
-        report(1, " %s: FW revision is too short, expected something like 1.2.3",
-               ctx.program_name);
+        report(1, " %s: FW revision is too short, expected something like 1.2.3", ctx.program_name);
     uint32_t major = fields[0], minor = fields[1], patch = fields[2];
     if (major > 128 || minor > 10 || patch > 255)
         report(1, " %s: FW revision is out of supported BCD+ range", ctx.program_name);

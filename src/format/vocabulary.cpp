@@ -9,32 +9,48 @@ const component_info components[4] = {
 
 const char* device_name(uint8_t device_id) {
     switch (device_id) {
-    case 21: return "Varn-1900";
-    case 7: return "Varn-800";
-    case 8: return "Tesk-800";
-    case 6: return "Varn-600XE";
-    case 5: return "Varn-600";
-    case 3: return "Varn-400";
-    default: return "Unknown";
+    case 21:
+        return "Varn-1900";
+    case 7:
+        return "Varn-800";
+    case 8:
+        return "Tesk-800";
+    case 6:
+        return "Varn-600XE";
+    case 5:
+        return "Varn-600";
+    case 3:
+        return "Varn-400";
+    default:
+        return "Unknown";
     }
 }
 
 const char* manufacturer_name(uint32_t manufacturer_id) {
     switch (manufacturer_id) {
-    case 0x00315A: return "PICMG";
-    case 0x0A7E51: return "KTL";
-    case 0x006F2A: return "NSN";
-    case 0x00002A: return "SUN";
-    default: return "Unknown";
+    case 0x00315A:
+        return "PICMG";
+    case 0x0A7E51:
+        return "KTL";
+    case 0x006F2A:
+        return "NSN";
+    case 0x00002A:
+        return "SUN";
+    default:
+        return "Unknown";
     }
 }
 
 const char* action_type_name(uint8_t type) {
     switch (type) {
-    case 0: return "Backup";
-    case 1: return "Prepare";
-    case 2: return "Upload";
-    default: return "Reserved";
+    case 0:
+        return "Backup";
+    case 1:
+        return "Prepare";
+    case 2:
+        return "Upload";
+    default:
+        return "Reserved";
     }
 }
 
@@ -47,4 +63,8 @@ const char* capability_text(uint8_t capabilities, int bit) {
 const char* mask_bit_text(uint8_t mask, int bit) {
     static const char* const texts[8] = {" 0", " 1", " 2", " 3", " 4", " 5", " 6", " 7"};
     return (mask >> bit & 1) ? texts[bit] : "";
+}
+
+const char* verdict(bool matches) {
+    return matches ? "OK" : "Error";
 }

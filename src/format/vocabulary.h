@@ -18,3 +18,5 @@ const char* action_type_name(uint8_t type);
 const char* capability_text(uint8_t capabilities, int bit);
 // " 0" to " 7" for mask bit 0 to 7; "" when the bit is clear.
 const char* mask_bit_text(uint8_t mask, int bit);
+// "OK" when a stored checksum or digest matches the computed one, "Error" when not.
+const char* verdict(bool matches);

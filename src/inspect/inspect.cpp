@@ -1,5 +1,127 @@
 #include "inspect/inspect.h"
 
+#include "format/records.h"
+#include "format/revision.h"
+#include "format/vocabulary.h"
+#include "inspect/walk.h"
+#include "main/context.h"
 #include "main/report.h"
+#include "transfer/transfer.h"
 
-void inspect_image(bool, bool) { cleanup(0); }
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+
+namespace {
+
+const std::size_t checksummed_size = image_header_size - 1; // bytes 0 to 33
+
+// The walk counts positions in 32 bits, so the image must stay below 4 GiB.
+uint32_t image_size() {
+    struct stat info;
+    if (stat(ctx.image_name, &info) != 0)
+        report(1, " Error: stat('%s') failed, %s", ctx.image_name, strerror(errno));
+    if (info.st_size < static_cast<off_t>(image_header_size))
+        report(1, " Error: HPM image is too short.");
+    if (info.st_size > static_cast<off_t>(UINT32_MAX))
+        report(1, " Error: HPM image is too large (4 GiB or more).");
+    return static_cast<uint32_t>(info.st_size);
+}
+
+header_bytes read_header() {
+    header_bytes bytes;
+    if (fread(bytes.data(), bytes.size(), 1, ctx.input) != 1)
+        report(1, " Error: fread(header) failed, %s", strerror(errno));
+    if (std::memcmp(bytes.data(), image_signature, sizeof image_signature) != 0 || bytes[8] != 0)
+        report(1, " Error: invalid HPM image header.");
+    return bytes;
+}
+
+void dump_fields(const image_header& header) {
+    // The 32-bit time is unsigned: dates run to 2106, not to 2038.
+    const time_t built = static_cast<time_t>(header.time);
+    const char* date = ctime(&built);
+    report(0, " HPM.1 Image Format = %d", header.format_version);
+    report(0, " Target Device ID   = 0x%02X (%s)", header.device_id, device_name(header.device_id));
+    report(0, " Manufacturer ID    = 0x%06X (%s)", header.manufacturer_id,
+           manufacturer_name(header.manufacturer_id));
+    report(0, " Product ID         = 0x%04X", static_cast<unsigned>(header.product_id));
+    report(0, " Build Date         = %s Image Capabilities = 0x%02X (%s%s%s%s )",
+           date != nullptr ? date : "?\n", header.capabilities,
+           capability_text(header.capabilities, 3), capability_text(header.capabilities, 2),
+           capability_text(header.capabilities, 1), capability_text(header.capabilities, 0));
+    const uint8_t mask = header.components;
+    report(0, " Components Mask    = 0x%02X (%s%s%s%s%s%s%s%s )", mask, mask_bit_text(mask, 0),
+           mask_bit_text(mask, 1), mask_bit_text(mask, 2), mask_bit_text(mask, 3),
+           mask_bit_text(mask, 4), mask_bit_text(mask, 5), mask_bit_text(mask, 6),
+           mask_bit_text(mask, 7));
+    report(0, " Self Test Timeout  = %d seconds", header.self_test_timeout * 5);
+    report(0, " Rollback Timeout   = %d seconds", header.rollback_timeout * 5);
+    report(0, " No Access Timeout  = %d seconds", header.inaccessibility_timeout * 5);
+    report(0, " Earliest CompatRev = %d.%s", header.earliest_major,
+           revision_text(header.earliest_minor, 0));
+    report(0, " Image FW Revision  = %d.%s", header.firmware_major,
+           revision_text(header.firmware_minor, header.aux[3]));
+    report(0, " Image AUX Revision = 0x%02X 0x%02X 0x%02X 0x%02X", header.aux[0], header.aux[1],
+           header.aux[2], header.aux[3]);
+    report(0, " OEM Data Length    = %d", header.oem_length);
+}
+
+unsigned byte_sum(const uint8_t* bytes, std::size_t count) {
+    unsigned sum = 0;
+    for (std::size_t n = 0; n < count; ++n)
+        sum += bytes[n];
+    return sum;
+}
+
+// With OEM data the header checksum follows the OEM bytes and covers them too. The
+// first OEM byte is the last of the 35 bytes read; the rest are read through and
+// summed. Only a mismatch is printed, as a warning.
+void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size) {
+    if (size < oem_length + image_header_size)
+        report(1, " Error: invalid HPM image header with OEM data.");
+    unsigned sum = byte_sum(bytes.data(), bytes.size());
+    for (std::size_t left = oem_length - 1u; left > 0;) {
+        const std::size_t chunk = std::min(left, transfer_buffer_size);
+        if (fread(ctx.transfer_buffer, chunk, 1, ctx.input) != 1)
+            report(1, " Error: failed to read checksum after OEM area.");
+        sum += byte_sum(ctx.transfer_buffer, chunk);
+        left -= chunk;
+    }
+    uint8_t stored = 0;
+    if (fread(&stored, 1, 1, ctx.input) != 1)
+        report(1, " Error: failed to read checksum after OEM area.");
+    const uint8_t expected = static_cast<uint8_t>(0u - sum);
+    if (stored != expected)
+        report(0, " Warning: header checksum after OEM data is 0x%02X, expected 0x%02X.", stored,
+               expected);
+}
+
+} // namespace
+
+void inspect_image(bool dump_header, bool extract) {
+    const uint32_t size = image_size();
+    ctx.input = open_stream(ctx.image_name, "rb");
+    if (ctx.input == nullptr)
+        report(1, " Error: open('%s', read) failed, %s", ctx.image_name, strerror(errno));
+    const header_bytes bytes = read_header();
+    const image_header header = parse_header(bytes);
+    if (dump_header)
+        dump_fields(header);
+
+    uint32_t walk_start = image_header_size;
+    if (header.oem_length != 0) {
+        pass_oem_data(bytes, header.oem_length, size);
+        walk_start += header.oem_length;
+    } else {
+        report(0, " Header Checksum    = 0x%02X (%s)", header.checksum,
+               verdict(header.checksum == zero_sum(bytes.data(), checksummed_size)));
+    }
+    const uint32_t end = size - static_cast<uint32_t>(trailer_size);
+    walk_actions(walk_start, end, extract);
+    check_trailer(end);
+    cleanup(0);
+}

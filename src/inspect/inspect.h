@@ -1,5 +1,6 @@
-// Test and extract modes: checks and dumps an upgrade image, writes its components.
+// Test and extract modes: checks and dumps an upgrade image's header, then walks it.
 #pragma once
 
-// Returns after cleanup; exits on failure.
+// Prints the header fields when dump_header is set and writes Upload data to the named
+// component files when extract is set. Returns after cleanup; exits on failure.
 void inspect_image(bool dump_header, bool extract);

@@ -32,18 +32,40 @@ void parse_options(int argc, char** argv, options& opts) {
     int option;
     while ((option = getopt(argc, argv, "ctxe:v:h:u:k:r:a:")) != -1) {
         switch (option) {
-        case 'c': opts.create = true; break;
-        case 't': opts.test = true; break;
-        case 'x': opts.extract = true; break;
-        case 'e': opts.earliest_revision = parse_revision(optarg); break;
-        case 'v': opts.image_revision = parse_revision(optarg); break;
-        case 'h': copy_name(ctx.image_name, optarg, option); break;
-        case 'u': take_component(opts, 0, optarg, option); break;
-        case 'k': take_component(opts, 1, optarg, option); break;
-        case 'r': take_component(opts, 2, optarg, option); break;
-        case 'a': take_component(opts, 3, optarg, option); break;
-        case '?': usage();
-        default: report(1, " %s: illegal option '%c'.", ctx.program_name, option);
+        case 'c':
+            opts.create = true;
+            break;
+        case 't':
+            opts.test = true;
+            break;
+        case 'x':
+            opts.extract = true;
+            break;
+        case 'e':
+            opts.earliest_revision = parse_revision(optarg);
+            break;
+        case 'v':
+            opts.image_revision = parse_revision(optarg);
+            break;
+        case 'h':
+            copy_name(ctx.image_name, optarg, option);
+            break;
+        case 'u':
+            take_component(opts, 0, optarg, option);
+            break;
+        case 'k':
+            take_component(opts, 1, optarg, option);
+            break;
+        case 'r':
+            take_component(opts, 2, optarg, option);
+            break;
+        case 'a':
+            take_component(opts, 3, optarg, option);
+            break;
+        case '?':
+            usage();
+        default:
+            report(1, " %s: illegal option '%c'.", ctx.program_name, option);
         }
     }
 }

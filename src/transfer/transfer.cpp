@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -18,8 +19,7 @@ FILE* open_stream(const char* name, const char* mode) {
     static char output_buffer[stream_buffer_size];
     FILE* stream = fopen(name, mode);
     if (stream != nullptr)
-        setvbuf(stream, mode[0] == 'r' ? input_buffer : output_buffer, _IOFBF,
-                stream_buffer_size);
+        setvbuf(stream, mode[0] == 'r' ? input_buffer : output_buffer, _IOFBF, stream_buffer_size);
     return stream;
 }
 
@@ -34,6 +34,12 @@ void copy_data(int32_t length, bool write) {
             report(1, " Error: output file fwrite(offset=%d) failed, %s", done, strerror(errno));
         done += static_cast<int32_t>(chunk);
     }
+}
+
+bool same_file(const char* first, const char* second) {
+    struct stat a, b;
+    return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
 }
 
 void close_output(const char* name) {

@@ -13,6 +13,8 @@ FILE* open_stream(const char* name, const char* mode);
 // digesting each and writing it to the output stream when write is set.
 // A length below 1 moves nothing. Reports and exits on a short read or write.
 void copy_data(int32_t length, bool write);
+// Whether two names lead to the same existing file.
+bool same_file(const char* first, const char* second);
 // Closes the output stream of a finished file. Buffered data reaches the file only
 // now, so a failed close is reported (naming the file) and exits.
 void close_output(const char* name);

@@ -1,6 +1,7 @@
 // Create mode, run as the built tool on real files: image bytes, messages, statuses.
 #include "create/create.h"
 
+#include "image_bytes.h"
 #include "tool_run.h"
 
 #include <gtest/gtest.h>
@@ -16,31 +17,6 @@ namespace {
 
 const std::string program = HPMIMG_BINARY;
 const std::string no_earliest = " Warning: earliest compatibility version is set to 0(unknown).\n";
-
-std::string bytes(std::initializer_list<int> values) {
-    std::string text;
-    for (int value : values)
-        text += static_cast<char>(value);
-    return text;
-}
-
-std::string pattern(std::size_t size, int seed) {
-    std::string data(size, '\0');
-    for (std::size_t n = 0; n < size; ++n)
-        data[n] = static_cast<char>(n * 7 + static_cast<std::size_t>(seed) + n / 251);
-    return data;
-}
-
-// An Upload record: type 2, the component's bit, revision bytes, description, length.
-std::string upload_record(int bit, int major, int minor, int aux3, const std::string& description,
-                          uint32_t length) {
-    std::string record = bytes({2, bit, (256 - 2 - bit) & 0xFF, major, minor, 0, 0, 0, aux3});
-    record += description.substr(0, 21) +
-              std::string(21 - std::min<std::size_t>(21, description.size()), '\0');
-    for (int n = 0; n < 4; ++n)
-        record += static_cast<char>(length >> (8 * n));
-    return record;
-}
 
 uint32_t le32(const std::string& image, std::size_t at) {
     uint32_t value = 0;

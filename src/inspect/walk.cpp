@@ -1,0 +1,134 @@
+#include "inspect/walk.h"
+
+#include "digest/md5.h"
+#include "format/records.h"
+#include "format/revision.h"
+#include "format/vocabulary.h"
+#include "main/context.h"
+#include "main/report.h"
+#include "transfer/transfer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+const char separator[] = " --------------------";
+
+void print_action(const action_header& action) {
+    const uint8_t covered[2] = {action.type, action.components};
+    const uint8_t mask = action.components;
+    report(0, " Upgrade Action     = %d (%s)", action.type, action_type_name(action.type));
+    report(0, " Action Components  = 0x%02X (%s%s%s%s%s%s%s%s )", mask, mask_bit_text(mask, 0),
+           mask_bit_text(mask, 1), mask_bit_text(mask, 2), mask_bit_text(mask, 3),
+           mask_bit_text(mask, 4), mask_bit_text(mask, 5), mask_bit_text(mask, 6),
+           mask_bit_text(mask, 7));
+    report(0, " Action Checksum    = 0x%02X (%s)", action.checksum,
+           verdict(action.checksum == zero_sum(covered, 2)));
+}
+
+void print_upload(const upload_body& body) {
+    char description[description_size + 1] = {}; // the field need not be terminated
+    std::memcpy(description, body.description, description_size);
+    report(0, " Action FW Revision = %d.%s", body.firmware_major,
+           revision_text(body.firmware_minor, body.aux[3]));
+    report(0, " Action AUX Revision= 0x%02X 0x%02X 0x%02X 0x%02X", body.aux[0], body.aux[1],
+           body.aux[2], body.aux[3]);
+    report(0, " Action Description = %s", description);
+    report(0, " Action Data Length = %d", static_cast<int32_t>(body.data_length));
+}
+
+// The first component of the action's mask whose file was named on the command line.
+int chosen_component(uint8_t mask) {
+    for (int component = 0; component < component_count; ++component)
+        if ((mask >> component & 1) != 0 && ctx.component_names[component][0] != '\0')
+            return component;
+    return -1;
+}
+
+off_t file_size(const char* name) {
+    struct stat info;
+    return stat(name, &info) == 0 ? info.st_size : 0;
+}
+
+// Data that runs past the end of the image is only read through, so that the read
+// error ends the run without leaving a cut-off component file behind.
+void extract_data(uint8_t mask, uint32_t data_start, int32_t length) {
+    const int component = chosen_component(mask);
+    if (component < 0 || static_cast<off_t>(data_start) + length > file_size(ctx.image_name)) {
+        copy_data(length, false);
+        return;
+    }
+    const char* name = ctx.component_names[component];
+    if (same_file(name, ctx.image_name))
+        report(1, " Error: %s file '%s' is the image file itself", components[component].name,
+               name);
+    ctx.output = open_stream(name, "wb");
+    if (ctx.output == nullptr)
+        report(1, " Error: open('%s', write) failed, %s", name, strerror(errno));
+    report(0, " Save Component to  = %s", name);
+    copy_data(length, true);
+    close_output(name);
+}
+
+} // namespace
+
+void walk_actions(uint32_t pos, uint32_t end, bool extract) {
+    while (pos < end) {
+        if (end - pos < action_header_size) {
+            report(0, " Warning: dropping invalid action header.");
+            break;
+        }
+        report(0, separator);
+        action_bytes action_raw;
+        if (fread(action_raw.data(), action_raw.size(), 1, ctx.input) != 1)
+            report(1, " Error: failed to read 3 bytes of action header.");
+        pos += action_header_size;
+        const action_header action = parse_action(action_raw);
+        print_action(action);
+        if (action.type != action_upload)
+            continue;
+
+        if (end - pos < upload_body_size) {
+            report(0, " Warning: dropping invalid upload action header.");
+            break;
+        }
+        upload_bytes body_raw;
+        if (fread(body_raw.data(), body_raw.size(), 1, ctx.input) != 1)
+            report(1, " Error: failed to read 31 bytes of action header.");
+        pos += upload_body_size;
+        const upload_body body = parse_upload(body_raw);
+        print_upload(body);
+        // No writer can produce such a length: the signed count would be negative.
+        if (body.data_length > INT32_MAX)
+            report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
+                   body.data_length);
+        const int32_t length = static_cast<int32_t>(body.data_length);
+        if (extract)
+            extract_data(action.components, pos, length);
+        else
+            copy_data(length, false);
+        pos += body.data_length;
+    }
+    report(0, separator);
+}
+
+void check_trailer(uint32_t end) {
+    fseek(ctx.input, 0, SEEK_SET);
+    md5_init(ctx.digest);
+    // The transfer counts in signed 32 bits; an image past 2 GiB is digested in pieces.
+    for (uint32_t left = end; left > 0;) {
+        const uint32_t piece = std::min(left, uint32_t{1} << 30);
+        copy_data(static_cast<int32_t>(piece), false);
+        left -= piece;
+    }
+    if (fread(ctx.transfer_buffer, md5_digest_size, 1, ctx.input) != 1)
+        report(1, " Error: failed to read MD5 checksum from '%s', %s.", ctx.image_name,
+               strerror(errno));
+    unsigned char digest[md5_digest_size];
+    md5_final(ctx.digest, digest);
+    report(0, " MD5 Checksum       = %s",
+           verdict(std::memcmp(digest, ctx.transfer_buffer, md5_digest_size) == 0));
+}

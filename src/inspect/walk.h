@@ -1,0 +1,12 @@
+// The upgrade actions of an image, walked from after its header to its MD5 trailer.
+#pragma once
+
+#include <cstdint>
+
+// Prints every action from position pos (where the input stream stands) up to end, the
+// trailer's offset, and reads through each Upload action's data, or, when extract is
+// set, writes it to the file named for its component.
+void walk_actions(uint32_t pos, uint32_t end, bool extract);
+// Digests the image again from its first byte up to end and prints whether the stored
+// trailer matches.
+void check_trailer(uint32_t end);
