@@ -10,6 +10,7 @@
 #include <ctime>
 #include <regex>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -158,6 +159,7 @@ TEST_F(create, command_line_faults_leave_the_image_alone) {
     write_file(dir / "k.bin", "kernel");
     write_file(dir / "out.hpm", "old image");
     ASSERT_EQ(system(("mkdir " + (dir / "adir")).c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     ASSERT_EQ(system(("truncate -s 2G " + (dir / "huge.bin")).c_str()), 0);
     ASSERT_EQ(system(("truncate -s 2147483647 " + (dir / "largest.bin")).c_str()), 0);
     const std::string p = " " + program + ": ";
@@ -177,8 +179,11 @@ TEST_F(create, command_line_faults_leave_the_image_alone) {
         {{"-v", "1.0", "-a", "no.bin", "-u", "k.bin"},
          " Error: can't access APP file 'no.bin', " + enoent},
         {{"-v", "1.0", "-r", "adir"}, " Error: RFS file 'adir' is not a regular file\n"},
+        {{"-v", "1.0", "-k", "fifo"}, " Error: Kernel file 'fifo' is not a regular file\n"},
         {{"-v", "1.0", "-a", "huge.bin"},
          " Error: APP file 'huge.bin' is 2 GiB or more, too large for an image\n"},
+        {{"-v", "1.0", "-u", "largest.bin", "-k", "largest.bin", "-r", "k.bin"},
+         " Error: the components add up to 4 GiB or more, too large for an image\n"},
         {{"-v", "1.0", "-u", "out.hpm"},
          " Error: U-Boot file 'out.hpm' is the image file itself\n"},
     };

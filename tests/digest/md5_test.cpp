@@ -30,7 +30,9 @@ std::string md5_in_pieces(const std::string& data, std::size_t piece) {
     return hex(digest, sizeof digest);
 }
 
-std::string md5_of(const std::string& data) { return md5_in_pieces(data, data.size() + 1); }
+std::string md5_of(const std::string& data) {
+    return md5_in_pieces(data, data.size() + 1);
+}
 
 struct vector_case {
     std::string input;
@@ -61,10 +63,8 @@ TEST(md5, rfc1321_test_suite) {
 // Digests of n letters 'a' around the one- and two-block padding limits (from md5sum).
 TEST(md5, padding_boundaries) {
     const std::pair<std::size_t, const char*> cases[] = {
-        {55, "ef1772b6dff9a122358552954ad0df65"},
-        {56, "3b0c8ac703f828b04c6c197006d17218"},
-        {63, "b06521f39153d618550606be297466d5"},
-        {64, "014842d480b571495a4a0363793f7367"},
+        {55, "ef1772b6dff9a122358552954ad0df65"}, {56, "3b0c8ac703f828b04c6c197006d17218"},
+        {63, "b06521f39153d618550606be297466d5"}, {64, "014842d480b571495a4a0363793f7367"},
         {65, "c743a45e0d2e6a95cb859adae0248435"},
     };
     for (const auto& [length, digest] : cases)

@@ -47,8 +47,9 @@ image_header sample_header() {
 TEST(records, header_layout_is_little_endian_field_by_field) {
     const header_bytes bytes = serialise_header(sample_header());
     const uint8_t expected[image_header_size] = {
-        'P', 'I', 'C', 'M', 'G', 'F', 'W', 'U', 0, 7, 0x51, 0x7E, 0x0A, 0x34, 0x12, 0x40, 0xAB, 0x12,
-        0x6B, 7, 0x02, 60, 61, 62, 1, 0x20, 1, 0x23, 0, 0, 0, 0x0F, 0x02, 0x01, 0x99};
+        'P',  'I',  'C',  'M',  'G',  'F',  'W',  'U',  0,    7,    0x51, 0x7E,
+        0x0A, 0x34, 0x12, 0x40, 0xAB, 0x12, 0x6B, 7,    0x02, 60,   61,   62,
+        1,    0x20, 1,    0x23, 0,    0,    0,    0x0F, 0x02, 0x01, 0x99};
     for (std::size_t n = 0; n < image_header_size; ++n)
         EXPECT_EQ(bytes[n], expected[n]) << "byte " << n;
     EXPECT_EQ(serialise_header(parse_header(bytes)), bytes);
@@ -93,15 +94,14 @@ TEST(records, action_and_upload_layout) {
 }
 
 TEST(vocabulary, names_for_field_values) {
-    const std::pair<int, const char*> devices[] = {{21, "Varn-1900"}, {7, "Varn-800"},
-                                                   {8, "Tesk-800"},   {6, "Varn-600XE"},
-                                                   {5, "Varn-600"},   {3, "Varn-400"},
-                                                   {0, "Unknown"},    {22, "Unknown"}};
+    const std::pair<int, const char*> devices[] = {
+        {21, "Varn-1900"}, {7, "Varn-800"}, {8, "Tesk-800"}, {6, "Varn-600XE"},
+        {5, "Varn-600"},   {3, "Varn-400"}, {0, "Unknown"},  {22, "Unknown"}};
     for (const auto& [id, name] : devices)
         EXPECT_STREQ(device_name(static_cast<uint8_t>(id)), name) << id;
-    const std::pair<uint32_t, const char*> makers[] = {
-        {0x00315A, "PICMG"}, {0x0A7E51, "KTL"}, {0x006F2A, "NSN"},
-        {0x00002A, "SUN"},   {0, "Unknown"},    {0x0A7E52, "Unknown"}};
+    const std::pair<uint32_t, const char*> makers[] = {{0x00315A, "PICMG"}, {0x0A7E51, "KTL"},
+                                                       {0x006F2A, "NSN"},   {0x00002A, "SUN"},
+                                                       {0, "Unknown"},      {0x0A7E52, "Unknown"}};
     for (const auto& [id, name] : makers)
         EXPECT_STREQ(manufacturer_name(id), name) << id;
     const char* types[] = {"Backup", "Prepare", "Upload", "Reserved"};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -99,6 +100,11 @@ TEST_F(inspect, header_faults_end_with_status_1) {
     EXPECT_EQ(run({"-h", "none.hpm"}).out,
               " Error: stat('none.hpm') failed, No such file or directory\n");
     EXPECT_EQ(run({"-h", "."}).out, " Error: fread(header) failed, Is a directory\n");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    ASSERT_EQ(system(("truncate -s 4G " + (dir / "huge.hpm")).c_str()), 0);
+    EXPECT_EQ(run({"-x", "-h", "huge.hpm"}).out,
+              " Error: HPM image is too large (4 GiB or more).\n");
+    EXPECT_EQ(run({"-h", "fifo"}).out, " Error: HPM image is too short.\n");
 }
 
 TEST_F(inspect, field_texts_for_every_capability_and_mask_bit) {

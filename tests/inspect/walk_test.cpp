@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -206,6 +207,30 @@ TEST_F(walk, extraction_follows_the_first_named_component_bit) {
     EXPECT_EQ(values_of(result.out, " Error: "),
               std::vector<std::string>{"U-Boot file 'img.hpm' is the image file itself"});
     EXPECT_EQ(read_file(dir / "img.hpm"), image);
+}
+
+TEST_F(walk, extract_write_faults_end_with_status_1) {
+    const std::string small =
+        with_trailer(header_record() + upload_record(1, 0, 0, 0, "u", 5) + "12345");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/dev/full", " Error: close('/dev/full') failed, No space left on device"},
+        {".", " Error: open('.', write) failed, Is a directory"},
+    };
+    for (const auto& [output, message] : cases) {
+        const tool_result result = run_on(small, {"-x", "-u", output});
+        EXPECT_EQ(result.status, 1) << output;
+        EXPECT_EQ(result.out.substr(result.out.rfind('\n', result.out.size() - 2) + 1),
+                  message + "\n");
+    }
+    const std::string large = with_trailer(
+        header_record() + upload_record(1, 0, 0, 0, "u", 1 << 20) + pattern(1 << 20, 6));
+    const tool_result result = run_on(large, {"-x", "-u", "/dev/full"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(std::regex_search(
+        result.out,
+        std::regex(
+            "\n Error: output file fwrite\\(offset=[0-9]+\\) failed, No space left on device\n$")))
+        << result.out;
 }
 
 // Every prefix of a valid image, from 0 bytes to all of it, ends with a message and
