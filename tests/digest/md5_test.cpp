@@ -1,6 +1,6 @@
 #include "digest/md5.h"
 
-#include "tool_run.h"
+#include "files.h"
 
 #include <gtest/gtest.h>
 

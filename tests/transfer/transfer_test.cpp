@@ -1,7 +1,8 @@
 #include "transfer/transfer.h"
 
+#include "files.h"
 #include "main/context.h"
-#include "tool_run.h"
+#include "main/report.h"
 
 #include <gtest/gtest.h>
 
@@ -25,74 +26,53 @@ std::string digest_of(const std::string& data) {
     return std::string(reinterpret_cast<char*>(digest), sizeof digest);
 }
 
-std::string current_digest() {
-    unsigned char digest[md5_digest_size];
-    md5_final(ctx.digest, digest);
-    return std::string(reinterpret_cast<char*>(digest), sizeof digest);
-}
-
-struct copy_fixture : testing::Test {
+struct copy_data_test : testing::Test {
     temp_dir dir;
-    void open_streams(const std::string& input_data) {
-        write_file(dir / "in.bin", input_data);
+    void open_streams(const std::string& input, const char* output = nullptr) {
+        write_file(dir / "in.bin", input);
         ctx.input = fopen((dir / "in.bin").c_str(), "rb");
-        ctx.output = fopen((dir / "out.bin").c_str(), "wb");
+        ctx.output = fopen(output != nullptr ? output : (dir / "out.bin").c_str(), "wb");
         md5_init(ctx.digest);
     }
     void TearDown() override {
-        if (ctx.input != nullptr)
-            fclose(ctx.input);
-        if (ctx.output != nullptr)
-            fclose(ctx.output);
-        ctx.input = ctx.output = nullptr;
+        close_stream(ctx.input);
+        close_stream(ctx.output);
+    }
+    // Closes both streams; returns what was written and the digest of what was read.
+    std::pair<std::string, std::string> finish() {
+        TearDown();
+        unsigned char digest[md5_digest_size];
+        md5_final(ctx.digest, digest);
+        return {read_file(dir / "out.bin"), std::string(reinterpret_cast<char*>(digest), 16)};
     }
 };
 
-TEST_F(copy_fixture, copies_and_digests_exactly_the_length_asked_for) {
-    for (std::size_t size : {0u, 1u, 1024u, 1025u, 3000u}) {
-        const std::string data = pattern(size);
+TEST_F(copy_data_test, moves_and_digests_exactly_the_length_asked_for) {
+    const std::pair<int32_t, bool> cases[] = {
+        {0, true}, {1, true}, {1024, true}, {1025, true}, {3000, true}, {3000, false}, {-5, true}};
+    for (const auto& [length, write] : cases) {
+        const std::string data = pattern(length > 0 ? static_cast<std::size_t>(length) : 0);
         open_streams(data + "tail");
-        copy_data(static_cast<int32_t>(size), true);
-        EXPECT_EQ(ftell(ctx.input), static_cast<long>(size)) << size;
-        fclose(ctx.output);
-        ctx.output = nullptr;
-        EXPECT_EQ(read_file(dir / "out.bin"), data) << size;
-        EXPECT_EQ(current_digest(), digest_of(data)) << size;
-        TearDown();
+        copy_data(length, write);
+        EXPECT_EQ(ftell(ctx.input), static_cast<long>(data.size())) << length;
+        const auto [written, digest] = finish();
+        EXPECT_EQ(written, write ? data : "") << length;
+        EXPECT_EQ(digest, digest_of(data)) << length;
     }
 }
 
-TEST_F(copy_fixture, without_write_reads_through_and_writes_nothing) {
-    const std::string data = pattern(3000);
-    open_streams(data);
-    copy_data(3000, false);
-    fclose(ctx.output);
-    ctx.output = nullptr;
-    EXPECT_EQ(read_file(dir / "out.bin"), "");
-    EXPECT_EQ(current_digest(), digest_of(data));
-}
-
-TEST_F(copy_fixture, negative_length_moves_nothing) {
-    open_streams(pattern(10));
-    copy_data(-5, true);
-    EXPECT_EQ(ftell(ctx.input), 0);
-    EXPECT_EQ(current_digest(), digest_of(""));
-}
-
-TEST_F(copy_fixture, short_input_reports_offset_of_last_whole_chunk) {
+TEST_F(copy_data_test, short_input_reports_the_offset_of_the_last_whole_chunk) {
     open_streams(pattern(2500));
     EXPECT_EXIT(
         {
-            dup2(2, 1); // report prints on stdout; death tests match stderr
+            dup2(2, 1); // death tests match what the child writes to stderr
             copy_data(3000, true);
         },
         testing::ExitedWithCode(1), "^ Error: input file fread\\(offset=2048\\) failed, .*\n$");
 }
 
-TEST_F(copy_fixture, write_failure_reports_offset) {
-    open_streams(pattern(2000));
-    fclose(ctx.output);
-    ctx.output = fopen("/dev/full", "wb");
+TEST_F(copy_data_test, write_failure_reports_the_offset) {
+    open_streams(pattern(2000), "/dev/full");
     setvbuf(ctx.output, nullptr, _IONBF, 0);
     EXPECT_EXIT(
         {

@@ -1,0 +1,139 @@
+Create mode. One kernel: header, Prepare action, Upload record, data and MD5 trailer.
+
+  $ printf 'hello kernel' > zImage
+  $ before=$(date +%s)
+  $ hpmimg -c -v 1.2.3 -h out.hpm -k zImage:2.6.1
+   Warning: earliest compatibility version is set to 0(unknown).
+  $ after=$(date +%s)
+  $ stat -c %s out.hpm
+  100
+  $ bytes out.hpm 0 15
+  50 49 43 4d 47 46 57 55 00 07 51 7e 0a 00 00
+  $ built=$(od -An -tu4 -j15 -N4 out.hpm); [ $before -le $built ] && [ $built -le $after ] && echo now
+  now
+  $ bytes out.hpm 19 15
+  07 02 3c 3c 3c 00 00 01 23 00 00 00 00 00 00
+  $ od -An -tu1 -N35 out.hpm | tr -s ' ' '\n' | awk '{ sum += $1 } END { print sum % 256 }'
+  0
+  $ bytes out.hpm 35 49
+  01 02 fd 02 02 fc 02 61 00 00 00 00 7a 49 6d 61
+  67 65 00 00 00 00 00 00 00 00 00 00 00 00 00 00
+  00 0c 00 00 00 68 65 6c 6c 6f 20 6b 65 72 6e 65
+  6c
+  $ head -c 84 out.hpm | md5sum | cut -c1-32 > expected
+  $ bytes out.hpm 84 16 | tr -d ' \n' > stored; echo >> stored; cmp expected stored && echo sealed
+  sealed
+
+All four components, given out of order, are packed U-Boot, Kernel, RFS, APP, with their
+revisions or zero; an empty file gets a record without data; a name of 21 characters or
+more fills the description without a terminator:
+
+  $ printf U > u-boot.bin; : > empty.bin; printf RRRR > rootfs.img; printf A > a-description-longer-than-21
+  $ hpmimg -c -a a-description-longer-than-21:3.10.4 -r rootfs.img -k empty.bin:1.0.12 \
+  >     -u u-boot.bin:1.2.15 -v 128.10.255 -e 1.2.15 -h four.hpm
+  $ stat -c %s four.hpm
+  196
+  $ bytes four.hpm 19 15
+  07 0f 3c 3c 3c 01 02 80 0a 00 00 00 ff 00 00
+  $ bytes four.hpm 35 3
+  01 0f f0
+  $ bytes four.hpm 38 35
+  02 01 fd 01 02 00 00 00 0f 75 2d 62 6f 6f 74 2e
+  62 69 6e 00 00 00 00 00 00 00 00 00 00 00 01 00
+  00 00 55
+  $ bytes four.hpm 73 34
+  02 02 fc 01 00 00 00 00 0c 65 6d 70 74 79 2e 62
+  69 6e 00 00 00 00 00 00 00 00 00 00 00 00 00 00
+  00 00
+  $ bytes four.hpm 107 38
+  02 04 fa 00 00 00 00 00 00 72 6f 6f 74 66 73 2e
+  69 6d 67 00 00 00 00 00 00 00 00 00 00 00 04 00
+  00 00 52 52 52 52
+  $ bytes four.hpm 145 35
+  02 08 f6 03 a4 00 00 00 00 61 2d 64 65 73 63 72
+  69 70 74 69 6f 6e 2d 6c 6f 6e 67 65 72 2d 01 00
+  00 00 41
+
+The description keeps a directory part as given. A component option without a file name
+still sets its bit in both masks; only the named components are packed:
+
+  $ mkdir -p fw/v2 && printf x > fw/v2/app
+  $ hpmimg -c -v 1.0 -e 1.0 -h dir.hpm -k :1.0 -a fw/v2/app
+  $ bytes dir.hpm 19 2; bytes dir.hpm 35 3; bytes dir.hpm 38 20
+  07 0a
+  01 0a f5
+  02 08 f6 00 00 00 00 00 00 66 77 2f 76 32 2f 61
+  70 70 00 00
+  $ stat -c %s dir.hpm
+  89
+
+The target device comes from the first key in the RFS, Kernel, U-Boot, APP or image name:
+
+  $ mkdir -p opt/varn600e && : > opt/varn600e/u-boot.bin && : > rootfs-varn600.img
+  $ device() { hpmimg -c -v 1.0 -e 1.0 "$@" >/dev/null && bytes "${@: -1}" 9 1; }
+  $ device -u opt/varn600e/u-boot.bin -r rootfs-varn600.img -h a.hpm
+  05
+  $ device -u opt/varn600e/u-boot.bin -h a.hpm
+  06
+  $ device -k zImage -h fw-tesk800.hpm
+  08
+  $ device -a rootfs-varn600.img -k zImage -h varn1900.hpm
+  05
+  $ device -k zImage -h VARN400.hpm
+  07
+
+Every check of the command line runs before the image is opened, so the image is left as it
+was (and a new one is not made):
+
+  $ printf 'old image' > old.hpm; mkdir adir; mkfifo fifo
+  $ truncate -s 2G huge.bin; truncate -s 2147483647 largest.bin
+  $ for args in "-k zImage" "-v 0.0 -k zImage" "-v 1.0" "-v 1.0 -k :1.0" \
+  >     "-v 1.0 -u no.bin" "-v 1.0 -k zImage -k no.bin:1.0" "-v 1.0 -k zImage -r no.bin" \
+  >     "-v 1.0 -a no.bin -u zImage" "-v 1.0 -r adir" "-v 1.0 -k fifo" "-v 1.0 -a huge.bin" \
+  >     "-v 1.0 -u largest.bin -k largest.bin -r zImage" "-v 1.0 -u old.hpm"; do
+  >     hpmimg -c -h old.hpm $args; echo "[$?] $(cat old.hpm)"; done
+   hpmimg: FW revision is necessary in create mode.
+  [1] old image
+   hpmimg: FW revision is necessary in create mode.
+  [1] old image
+   hpmimg: either U-Boot or Kernel or RFS or APP file shall be specified in create mode.
+  [1] old image
+   hpmimg: either U-Boot or Kernel or RFS or APP file shall be specified in create mode.
+  [1] old image
+   Error: can't access U-Boot file 'no.bin', No such file or directory
+  [1] old image
+   Error: can't access Kernel file 'no.bin', No such file or directory
+  [1] old image
+   Error: can't access RFS file 'no.bin', No such file or directory
+  [1] old image
+   Error: can't access APP file 'no.bin', No such file or directory
+  [1] old image
+   Error: RFS file 'adir' is not a regular file
+  [1] old image
+   Error: Kernel file 'fifo' is not a regular file
+  [1] old image
+   Error: APP file 'huge.bin' is 2 GiB or more, too large for an image
+  [1] old image
+   Error: the components add up to 4 GiB or more, too large for an image
+  [1] old image
+   Error: U-Boot file 'old.hpm' is the image file itself
+  [1] old image
+  $ hpmimg -c -h new.hpm -v 1.0 -u no.bin > /dev/null; ls new.hpm
+  ls: cannot access 'new.hpm': No such file or directory
+  [2]
+
+Failures to write:
+
+  $ head -c 1048576 /dev/zero > large.bin
+  $ hpmimg -c -v 1.0 -e 1.0 -h missing/out.hpm -u zImage
+   Error: open('missing/out.hpm', write) failed, No such file or directory
+  [1]
+  $ hpmimg -c -v 1.0 -e 1.0 -h . -u zImage
+   Error: open('.', write) failed, Is a directory
+  [1]
+  $ hpmimg -c -v 1.0 -e 1.0 -h /dev/full -u zImage
+   Error: close('/dev/full') failed, No space left on device
+  [1]
+  $ hpmimg -c -v 1.0 -e 1.0 -h /dev/full -u large.bin
+   Error: output file fwrite(offset=261120) failed, No space left on device
+  [1]

@@ -1,0 +1,132 @@
+Test mode on the header. An image made by create mode, given the build time of 12:00:00
+UTC on 4 December 2026, dumped in full:
+
+  $ head -c 3000 /dev/zero > zImage
+  $ hpmimg -c -v 1.2.3 -h kernel.hpm -k zImage:2.6.1 > /dev/null
+  $ patch kernel.hpm 15 40 ab 12 6b; patch kernel.hpm 34 75; truncate -s -16 kernel.hpm; seal kernel.hpm
+  $ hpmimg -t -h kernel.hpm | tee dump
+   HPM.1 Image Format = 0
+   Target Device ID   = 0x07 (Varn-800)
+   Manufacturer ID    = 0x0A7E51 (KTL)
+   Product ID         = 0x0000
+   Build Date         = Fri Dec  4 12:00:00 2026
+   Image Capabilities = 0x07 ( ManualRollback AutoRollback SelfTest )
+   Components Mask    = 0x02 ( 1 )
+   Self Test Timeout  = 300 seconds
+   Rollback Timeout   = 300 seconds
+   No Access Timeout  = 300 seconds
+   Earliest CompatRev = 0.0.0
+   Image FW Revision  = 1.2.3
+   Image AUX Revision = 0x00 0x00 0x00 0x00
+   OEM Data Length    = 0
+   Header Checksum    = 0x75 (OK)
+   --------------------
+   Upgrade Action     = 1 (Prepare)
+   Action Components  = 0x02 ( 1 )
+   Action Checksum    = 0xFD (OK)
+   --------------------
+   Upgrade Action     = 2 (Upload)
+   Action Components  = 0x02 ( 1 )
+   Action Checksum    = 0xFC (OK)
+   Action FW Revision = 2.6.1
+   Action AUX Revision= 0x00 0x00 0x00 0x00
+   Action Description = zImage
+   Action Data Length = 3000
+   --------------------
+   MD5 Checksum       = OK
+
+Test mode is the default; stray arguments are ignored and a repeated mode counts once:
+
+  $ hpmimg -h kernel.hpm | cmp - dump && hpmimg stray -h kernel.hpm -t -t | cmp - dump && echo same
+  same
+
+Extract mode prints no header field but the checksum line, here "Error" (status still 0):
+
+  $ patch kernel.hpm 34 76; hpmimg -x -h kernel.hpm | head -2
+   Header Checksum    = 0x76 (Error)
+   --------------------
+
+Headers that are not accepted:
+
+  $ header > valid; seal valid
+  $ head -c 34 valid > short; : > empty; cp valid version1; patch version1 8 01
+  $ for file in short empty version1; do hpmimg -x -h $file; echo "[$?]"; done
+   Error: HPM image is too short.
+  [1]
+   Error: HPM image is too short.
+  [1]
+   Error: invalid HPM image header.
+  [1]
+  $ for offset in 0 1 2 3 4 5 6 7; do cp valid sig; patch sig $offset 70; hpmimg -t -h sig; done
+   Error: invalid HPM image header.
+   Error: invalid HPM image header.
+   Error: invalid HPM image header.
+   Error: invalid HPM image header.
+   Error: invalid HPM image header.
+   Error: invalid HPM image header.
+   Error: invalid HPM image header.
+   Error: invalid HPM image header.
+  [1]
+  $ mkfifo fifo; truncate -s 4G huge.hpm
+  $ for file in none.hpm . fifo huge.hpm; do hpmimg -x -h $file; done
+   Error: stat('none.hpm') failed, No such file or directory
+   Error: fread(header) failed, Is a directory
+   Error: HPM image is too short.
+   Error: HPM image is too large (4 GiB or more).
+  [1]
+
+OEM data: its length must fit in the file; the header checksum byte then follows the data
+and covers it too. It is verified, and only a mismatch is printed:
+
+  $ { header; hex 4f454d; } > oem; patch oem 32 04; hpmimg -t -h oem > out; echo "[$?]"; tail -2 out
+  [1]
+   OEM Data Length    = 4
+   Error: invalid HPM image header with OEM data.
+  $ { header; hex 454d21 00; action 0 1; } > oem; patch oem 32 04; patch oem 34 4f
+  $ checksum oem 0 38; cp oem oem-bad; patch oem-bad 38 00; seal oem; seal oem-bad
+  $ hpmimg -x -h oem
+   --------------------
+   Upgrade Action     = 0 (Backup)
+   Action Components  = 0x01 ( 0 )
+   Action Checksum    = 0xFF (OK)
+   --------------------
+   MD5 Checksum       = OK
+  $ hpmimg -t -h oem | grep -c -e Checksum -e Warning
+  2
+  $ hpmimg -x -h oem-bad | head -1
+   Warning: header checksum after OEM data is 0x00, expected 0x6F.
+
+Field texts: every capability and mask bit, timeouts, names, revisions, a time past 2038:
+
+  $ header > fields; patch fields 19 ff 81 00 01 33; checksum fields 0 34; seal fields
+  $ hpmimg -t -h fields | sed -n '5,10p'
+   Build Date         = Fri Dec  4 12:00:00 2026
+   Image Capabilities = 0xFF ( PayloadAffected ManualRollback AutoRollback SelfTest )
+   Components Mask    = 0x81 ( 0 7 )
+   Self Test Timeout  = 0 seconds
+   Rollback Timeout   = 5 seconds
+   No Access Timeout  = 255 seconds
+  $ patch fields 19 00 00; checksum fields 0 34; hpmimg -t -h fields | sed -n '6,7p'
+   Image Capabilities = 0x00 ( )
+   Components Mask    = 0x00 ( )
+  $ patch fields 9 15 5a3100 efbe ffffffff; patch fields 24 01 02 80 0a 010203ff
+  $ checksum fields 0 34; hpmimg -t -h fields | sed -n '2,5p;11,13p'
+   Target Device ID   = 0x15 (Varn-1900)
+   Manufacturer ID    = 0x00315A (PICMG)
+   Product ID         = 0xBEEF
+   Build Date         = Sun Feb  7 06:28:15 2106
+   Earliest CompatRev = 1.0.2
+   Image FW Revision  = 128. .255
+   Image AUX Revision = 0x01 0x02 0x03 0xFF
+  $ for id in 00 03 05 06 08 16; do patch fields 9 $id; hpmimg -t -h fields | sed -n 2p; done
+   Target Device ID   = 0x00 (Unknown)
+   Target Device ID   = 0x03 (Varn-400)
+   Target Device ID   = 0x05 (Varn-600)
+   Target Device ID   = 0x06 (Varn-600XE)
+   Target Device ID   = 0x08 (Tesk-800)
+   Target Device ID   = 0x16 (Unknown)
+  $ for maker in 000000 2a6f00 2a0000 527e0a; do patch fields 10 $maker; hpmimg -t -h fields | sed -n 3p; done
+   Manufacturer ID    = 0x000000 (Unknown)
+   Manufacturer ID    = 0x006F2A (NSN)
+   Manufacturer ID    = 0x00002A (SUN)
+   Manufacturer ID    = 0x0A7E52 (Unknown)

@@ -1,0 +1,65 @@
+# Helpers for transcript tests, sourced before the first command.
+
+# hex 50 49 ...: writes the bytes given in hexadecimal (spaces optional).
+hex() {
+    local digits
+    digits=$(printf '%s' "$*" | tr -d ' \n')
+    printf "$(printf '%s' "$digits" | sed 's/../\\x&/g')"
+}
+
+# seal FILE: appends the MD5 digest of the file's bytes, as create mode does.
+seal() {
+    hex "$(md5sum <"$1" | cut -c1-32)" >>"$1"
+}
+
+# patch FILE OFFSET HEX...: overwrites bytes in place.
+patch() {
+    local file=$1 offset=$2
+    shift 2
+    hex "$@" | dd of="$file" bs=1 seek="$offset" conv=notrunc status=none
+}
+
+# bytes FILE OFFSET COUNT: the bytes in hexadecimal, 16 to a line.
+bytes() {
+    od -An -tx1 -v -j "$2" -N "$3" "$1" | sed 's/^ //'
+}
+
+# busy PID: waits until the process has read 16 MiB, or has ended.
+busy() {
+    local n
+    for n in $(seq 20000); do
+        [ -r "/proc/$1/io" ] || return 0
+        [ "$(awk '/^rchar:/ { print $2 }' "/proc/$1/io" 2>/dev/null || echo 0)" -lt 16777216 ] || return 0
+        sleep 0.001
+    done
+}
+
+# header: the 35-byte header create mode writes for `-v 1.2.3 -k ...` at 12:00:00 UTC on
+# 4 December 2026.
+header() {
+    hex 5049434d47465755 00 07 517e0a 0000 40ab126b 07 02 3c3c3c 0000 0123 00000000 0000 75
+}
+
+# checksum FILE OFFSET COUNT: stores after the COUNT bytes from OFFSET the byte that makes
+# them sum to 0 modulo 256.
+checksum() {
+    local sum
+    sum=$(od -An -tu1 -v -j "$2" -N "$3" "$1" | tr -s ' ' '\n' |
+        awk '{ s += $1 } END { printf "%02x", (256 - s % 256) % 256 }')
+    patch "$1" $(($2 + $3)) "$sum"
+}
+
+# action TYPE MASK: an action header with its checksum.
+action() {
+    hex "$(printf '%02x%02x%02x' "$1" "$2" $(((512 - $1 - $2) % 256)))"
+}
+
+# upload MASK MAJOR MINOR AUX3 DESCRIPTION LENGTH: an Upload action's 34-byte record.
+upload() {
+    local pad=$((21 - ${#5}))
+    action 2 "$1"
+    hex "$(printf '%02x%02x000000%02x' "$2" "$3" "$4")"
+    printf '%s' "$5" | head -c 21
+    [ $pad -le 0 ] || head -c $pad /dev/zero
+    hex "$(printf '%08x' "$6" | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"
+}

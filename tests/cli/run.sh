@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Runs one transcript test. In a transcript, "  $ command" lines (continued by "  > " lines)
+# run in order in one bash session, in a fresh directory, with hpmimg on PATH and TZ=UTC.
+# The indented lines after a command are its expected output, standard error included;
+# "  [N]" states a non-zero exit status; a line ending in " (no-eol)" lacks its newline.
+# Other lines are commentary. Prints the differences and fails when the run differs.
+# Usage: run.sh TRANSCRIPT HPMIMG_BINARY [EMULATOR WORDS...]
+set -euo pipefail
+transcript=$(realpath "$1")
+tool=$(realpath "$2")
+shift 2
+here=$(dirname "$(realpath "$0")")
+work=$(mktemp -d /tmp/hpmimg-cli-XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/bin" "$work/run"
+
+# Messages carry argv[0]; the tool is started as plain "hpmimg", through the emulator if any.
+if [ $# -gt 0 ]; then
+    printf '#!/bin/sh\nexec %q -0 hpmimg %s %q "$@"\n' "$1" "${*:2}" "$tool" >"$work/bin/hpmimg"
+    chmod +x "$work/bin/hpmimg"
+else
+    ln -s "$tool" "$work/bin/hpmimg"
+fi
+
+# The script: every command followed by a marker line carrying its status.
+awk -v prelude="$here/prelude.sh" '
+    BEGIN { print "exec 2>&1"; print ". \"" prelude "\"" }
+    /^  \$ / { if (open) print "printf \"\\n@@@ %d\\n\" \"$?\""; print substr($0, 5); open = 1; next }
+    /^  > / { print substr($0, 5); next }
+    END { if (open) print "printf \"\\n@@@ %d\\n\" \"$?\"" }
+' "$transcript" >"$work/script.sh"
+
+(cd "$work/run" && PATH="$work/bin:$PATH" TZ=UTC LC_ALL=C bash "$work/script.sh" >"$work/output" </dev/null) || true
+
+# The transcript as it should read with the actual output in place of the expected one.
+awk -v output="$work/output" '
+    function flush_output(   line, n, i, status) {
+        n = 0
+        while ((getline line < output) > 0) {
+            if (line ~ /^@@@ [0-9]+$/) break
+            lines[++n] = line
+        }
+        status = substr(line, 5)
+        if (n > 0 && lines[n] == "") n--
+        else if (n > 0) lines[n] = lines[n] " (no-eol)"
+        for (i = 1; i <= n; i++) print "  " lines[i]
+        if (status != 0) print "  [" status "]"
+    }
+    /^  \$ / { if (open) flush_output(); print; open = 1; next }
+    /^  > / { print; next }
+    /^  / { next }
+    { if (open) flush_output(); open = 0; print }
+    END { if (open) flush_output() }
+' "$transcript" >"$work/actual.t"
+
+diff -u --label expected --label actual "$transcript" "$work/actual.t"

@@ -1,0 +1,35 @@
+A running tool that is signalled, or whose input shrinks under it. A sparse 512 MiB
+component, and an image holding it (with a wrong trailer), keep every mode busy:
+
+  $ truncate -s 512M rfs.img
+  $ { header; upload 4 1 0 0 rfs.img 536870912; } > big.hpm; truncate -s 536871005 big.hpm
+
+SIGINT, SIGQUIT and SIGTERM end create, test and extract with the notice (no newline) and
+status 3, after a SIGHUP that is ignored; a second signal during the first one's cleanup
+changes nothing:
+
+  $ stop() { local signal=$1; shift; hpmimg "$@" > out 2>&1 & local pid=$!; busy $pid
+  >     kill -HUP $pid; kill -$signal $pid; sleep 0.001; kill -$signal $pid 2>/dev/null
+  >     wait $pid; echo "[$?]$(tail -n 1 out), notices $(grep -c caught out), sanitizer $(grep -ci sanitizer out)"; }
+  $ for signal in INT QUIT TERM; do stop $signal -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img
+  >     stop $signal -t -h big.hpm; stop $signal -x -h big.hpm -r rfs.out; done
+  [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 3, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 3, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 3, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 15, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 15, exiting., notices 1, sanitizer 0
+  [3] hpmimg: caught signal 15, exiting., notices 1, sanitizer 0
+
+An input cut short while it is read ends the run with the read error and status 1:
+
+  $ shrink() { local input=$1; shift; hpmimg "$@" > out 2>&1 & local pid=$!; busy $pid
+  >     truncate -s 20M $input; wait $pid; echo "[$?] $(grep -o 'Error: input file fread' out)"; }
+  $ shrink rfs.img -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; truncate -s 512M rfs.img
+  [1] Error: input file fread
+  $ shrink big.hpm -t -h big.hpm; truncate -s 536871005 big.hpm
+  [1] Error: input file fread
+  $ shrink big.hpm -x -h big.hpm -r rfs.out
+  [1] Error: input file fread

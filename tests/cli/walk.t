@@ -1,0 +1,169 @@
+The action walk, extraction and the trailer check. Four components of 1, 0, 3 MiB + 5 and
+1024 bytes go in with create mode and come back out unchanged:
+
+  $ printf U > u.bin; : > k.bin; head -c 3145733 /dev/urandom > r.bin; head -c 1024 /dev/urandom > a.bin
+  $ hpmimg -c -v 2.1 -e 1.0 -h four.hpm -u u.bin:1.2.15 -k k.bin:1.0.12 -r r.bin:3.10.4 -a a.bin
+  $ hpmimg -t -h four.hpm | sed -n '11,12p;16,$p'
+   Earliest CompatRev = 1.0.0
+   Image FW Revision  = 2.1.0
+   --------------------
+   Upgrade Action     = 1 (Prepare)
+   Action Components  = 0x0F ( 0 1 2 3 )
+   Action Checksum    = 0xF0 (OK)
+   --------------------
+   Upgrade Action     = 2 (Upload)
+   Action Components  = 0x01 ( 0 )
+   Action Checksum    = 0xFD (OK)
+   Action FW Revision = 1.2.15
+   Action AUX Revision= 0x00 0x00 0x00 0x0F
+   Action Description = u.bin
+   Action Data Length = 1
+   --------------------
+   Upgrade Action     = 2 (Upload)
+   Action Components  = 0x02 ( 1 )
+   Action Checksum    = 0xFC (OK)
+   Action FW Revision = 1.0.12
+   Action AUX Revision= 0x00 0x00 0x00 0x0C
+   Action Description = k.bin
+   Action Data Length = 0
+   --------------------
+   Upgrade Action     = 2 (Upload)
+   Action Components  = 0x04 ( 2 )
+   Action Checksum    = 0xFA (OK)
+   Action FW Revision = 3. .4
+   Action AUX Revision= 0x00 0x00 0x00 0x00
+   Action Description = r.bin
+   Action Data Length = 3145733
+   --------------------
+   Upgrade Action     = 2 (Upload)
+   Action Components  = 0x08 ( 3 )
+   Action Checksum    = 0xF6 (OK)
+   Action FW Revision = 0.0.0
+   Action AUX Revision= 0x00 0x00 0x00 0x00
+   Action Description = a.bin
+   Action Data Length = 1024
+   --------------------
+   MD5 Checksum       = OK
+  $ hpmimg -x -h four.hpm -u u.out -k k.out -r r.out -a a.out | grep Save
+   Save Component to  = u.out
+   Save Component to  = k.out
+   Save Component to  = r.out
+   Save Component to  = a.out
+  $ for c in u k r a; do cmp $c.bin $c.out || echo "$c differs"; done; rm *.out
+
+One changed byte shows in its own verdict and in the MD5 line, and nowhere else; the
+status stays 0. Bytes changed: RFS data, a header timeout, the Prepare checksum, the first
+Upload's checksum, the trailer:
+
+  $ for offset in 1141 22 37 40 3146947; do cp four.hpm bad.hpm; patch bad.hpm $offset 5a
+  >     hpmimg -t -h bad.hpm | grep -o '(OK)\|(Error)\|= OK\|= Error' | tr '\n' ' '; echo "[$?]"; done
+  (OK) (OK) (OK) (OK) (OK) (OK) = Error [0]
+  (Error) (OK) (OK) (OK) (OK) (OK) = Error [0]
+  (OK) (Error) (OK) (OK) (OK) (OK) = Error [0]
+  (OK) (OK) (Error) (OK) (OK) (OK) = Error [0]
+  (OK) (OK) (OK) (OK) (OK) (OK) = Error [0]
+
+Hand-made walks, in extract mode with no names: no actions, 35 to 50 bytes (the trailer
+check overlaps the header), Backup and Reserved actions, cut-short action records, and data
+running into the trailer, which ends the walk quietly:
+
+  $ walk() { hpmimg -x -h "$1" | tail -n +2; }
+  $ header > none; seal none; walk none
+   --------------------
+   MD5 Checksum       = OK
+  $ header > h35; walk h35; { header; head -c 15 /dev/zero; } > h50; walk h50
+   --------------------
+   MD5 Checksum       = Error
+   --------------------
+   MD5 Checksum       = Error
+  $ { header; action 0 1; action 3 0xf0; } > other; seal other; walk other
+   --------------------
+   Upgrade Action     = 0 (Backup)
+   Action Components  = 0x01 ( 0 )
+   Action Checksum    = 0xFF (OK)
+   --------------------
+   Upgrade Action     = 3 (Reserved)
+   Action Components  = 0xF0 ( 4 5 6 7 )
+   Action Checksum    = 0x0D (OK)
+   --------------------
+   MD5 Checksum       = OK
+  $ { header; action 0 1; hex 0101; } > cut; seal cut; walk cut | sed -n '5,$p'
+   Warning: dropping invalid action header.
+   --------------------
+   MD5 Checksum       = OK
+  $ { header; upload 2 0 0 0 k 0 | head -c 33; } > cut; seal cut; walk cut
+   --------------------
+   Upgrade Action     = 2 (Upload)
+   Action Components  = 0x02 ( 1 )
+   Action Checksum    = 0xFC (OK)
+   Warning: dropping invalid upload action header.
+   --------------------
+   MD5 Checksum       = OK
+  $ { header; upload 4 0 0 0 twenty-one-characters 20; hex 00112233445566778899; } > into
+  $ seal into; walk into
+   --------------------
+   Upgrade Action     = 2 (Upload)
+   Action Components  = 0x04 ( 2 )
+   Action Checksum    = 0xFA (OK)
+   Action FW Revision = 0.0.0
+   Action AUX Revision= 0x00 0x00 0x00 0x00
+   Action Description = twenty-one-characters
+   Action Data Length = 20
+   --------------------
+   MD5 Checksum       = OK
+
+A length past the end of the image ends the run with the read error; one of 2 GiB or more
+cannot be a length at all. Either way nothing is extracted:
+
+  $ for length in 1200 2147483647 2147483648 4294967295; do
+  >     { header; upload 1 0 0 0 u $length; head -c 1100 /dev/zero; } > long; seal long
+  >     hpmimg -x -h long -u u.out | tail -1; echo "[${PIPESTATUS[0]}] $(ls u.out 2>&1)"; rm -f u.out; done
+   Error: input file fread(offset=1024) failed, Success
+  [1] ls: cannot access 'u.out': No such file or directory
+   Error: input file fread(offset=1024) failed, Success
+  [1] ls: cannot access 'u.out': No such file or directory
+   Error: upload data length 2147483648 is 2 GiB or more, the image is damaged.
+  [1] ls: cannot access 'u.out': No such file or directory
+   Error: upload data length 4294967295 is 2 GiB or more, the image is damaged.
+  [1] ls: cannot access 'u.out': No such file or directory
+
+Extraction follows the first named component bit of each action; a second U-Boot upload
+overwrites the first; unnamed components are read through:
+
+  $ { header; upload 1 0 0 0 first 5; printf 11111; upload 6 0 0 0 both 3; printf 222
+  >   upload 8 0 0 0 app 2; printf 33; upload 1 0 0 0 second 4; printf 4444; } > multi; seal multi
+  $ hpmimg -x -h multi -u u.out -r r.out -k k.out | grep -e Save -e MD5; cat u.out k.out; ls r.out
+   Save Component to  = u.out
+   Save Component to  = k.out
+   Save Component to  = u.out
+   MD5 Checksum       = OK
+  4444222ls: cannot access 'r.out': No such file or directory
+  [2]
+  $ hpmimg -x -h multi -a a.out | grep Save; cat a.out
+   Save Component to  = a.out
+  33 (no-eol)
+
+An output that cannot be written ends the run; what was extracted before stays:
+
+  $ rm u.out; hpmimg -x -h multi -u u.out -k no/such/dir | tail -1; cat u.out
+   Error: open('no/such/dir', write) failed, No such file or directory
+  11111 (no-eol)
+  $ for out in /dev/full . multi; do hpmimg -x -h multi -u $out | tail -1; done
+   Error: close('/dev/full') failed, No space left on device
+   Error: open('.', write) failed, Is a directory
+   Error: U-Boot file 'multi' is the image file itself
+  $ { header; upload 1 0 0 0 u 1048576; head -c 1048576 /dev/zero; } > large; seal large
+  $ hpmimg -x -h large -u /dev/full | tail -1
+   Error: output file fwrite(offset=262144) failed, No space left on device
+
+Every prefix of a valid image, from no byte to all of them, ends with a message and status 0
+or 1, never a crash, a hang or a sanitizer report:
+
+  $ printf U > u.bin; head -c 40 /dev/urandom > r.bin; head -c 9 /dev/urandom > a.bin
+  $ hpmimg -c -v 1.0 -h small.hpm -u u.bin -k k.bin -r r.bin -a a.bin:1.2.15 > /dev/null
+  $ size=$(stat -c %s small.hpm); for n in $(seq 0 $size); do head -c $n small.hpm > part
+  >     hpmimg -t -h part > out 2>&1; status=$?
+  >     echo "$status $(grep -c -e ' Error: ' -e 'MD5 Checksum' out) $(grep -ci sanitizer out)"
+  > done | sort | uniq -c | sed 's/^ *//'
+  182 0 1 0
+  59 1 1 0
