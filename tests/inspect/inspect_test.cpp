@@ -86,8 +86,8 @@ TEST_F(inspect, header_faults_end_with_status_1) {
         {header_record({{32, 4}}) + "OEM", " Error: invalid HPM image header with OEM data.\n"},
     };
     for (int offset = 0; offset < 8; ++offset)
-        cases.push_back(
-            {with_trailer(header_record({{offset, 'p'}})), " Error: invalid HPM image header.\n"});
+        cases.emplace_back(with_trailer(header_record({{offset, 'p'}})),
+                           " Error: invalid HPM image header.\n");
     for (const auto& [image, message] : cases) {
         tool_result result = inspect_bytes(image, "-x");
         EXPECT_EQ(result.status, 1) << image.size();

@@ -47,8 +47,9 @@ std::string drain(int fd) {
     if (chdir(dir.c_str()) != 0)
         _exit(126);
     setenv("TZ", "UTC", 1);
-    std::vector<char*> argv;
     static std::vector<std::string> command = {HPMIMG_EMULATOR HPMIMG_BINARY};
+    std::vector<char*> argv;
+    argv.reserve(command.size() + args.size() + 1);
     for (std::string& word : command)
         argv.push_back(word.data());
     for (const std::string& arg : args)
