@@ -91,13 +91,13 @@ void md5_final(md5_ctx& ctx, unsigned char* digest) {
     md5_update(ctx, bit_count, 8);
     if (digest == nullptr)
         return;
-    for (int n = 0; n < 4; ++n)
+    for (std::size_t n = 0; n < 4; ++n)
         store_le32(digest + 4 * n, ctx.state[n]);
 }
 
 void md5_transform(uint32_t state[4], const unsigned char block[64]) {
     uint32_t x[16];
-    for (int n = 0; n < 16; ++n)
+    for (std::size_t n = 0; n < 16; ++n)
         x[n] = load_le32(block + 4 * n);
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
 

@@ -60,8 +60,8 @@ using upload_bytes = std::array<uint8_t, upload_body_size>;
 uint8_t zero_sum(const uint8_t* bytes, std::size_t count);
 
 header_bytes serialise_header(const image_header& header);
-image_header parse_header(const header_bytes& bytes);
+image_header parse_header(const header_bytes& in);
 action_bytes serialise_action(const action_header& action);
-action_header parse_action(const action_bytes& bytes);
+action_header parse_action(const action_bytes& in);
 upload_bytes serialise_upload(const upload_body& body);
-upload_body parse_upload(const upload_bytes& bytes);
+upload_body parse_upload(const upload_bytes& in);

@@ -10,7 +10,7 @@
 
 namespace {
 
-const std::size_t stream_buffer_size = 256 * 1024;
+const std::size_t stream_buffer_size = std::size_t{256} * 1024;
 
 } // namespace
 
