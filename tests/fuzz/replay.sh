@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Replays the fuzzer's seed corpus (fuzz/make_corpus.sh) and its recorded findings
+# (fuzz/regressions/*.hex) through the built tool in test mode and in extract mode. Every
+# run must end within 10 seconds with status 0 or 1 and print nothing on stderr, where
+# the sanitizers report; a sanitizer finding also ends with status 99, never 1.
+# Usage: tests/fuzz/replay.sh hpmimg command...   (the command may start with an emulator)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+tool=("$@")
+export ASAN_OPTIONS=exitcode=99 UBSAN_OPTIONS=exitcode=99:print_stacktrace=1 TZ=UTC
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/inputs" "$work/run"
+"$root/fuzz/make_corpus.sh" "$work/inputs" "${tool[@]}"
+for hex in "$root"/fuzz/regressions/*.hex; do
+    [ -e "$hex" ] || continue
+    python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.stdin.read()))' \
+        <"$hex" >"$work/inputs/regression-$(basename "$hex" .hex).hpm"
+done
+
+# Test mode; extract mode into four files; extract mode refusing the image itself as the
+# U-Boot file and failing to open an APP file in a missing directory.
+runs=("-t -h img.hpm"
+      "-x -h img.hpm -u uboot.bin -k kernel.bin -r rfs.bin -a app.bin"
+      "-x -h img.hpm -u img.hpm -a missing/app.bin")
+cd "$work/run"
+count=0 failures=0
+for input in "$work"/inputs/*; do
+    for args in "${runs[@]}"; do
+        rm -f ./*
+        cp "$input" img.hpm
+        status=0
+        # shellcheck disable=SC2086 # the arguments are words
+        timeout -k 5 10 "${tool[@]}" $args >/dev/null 2>stderr.txt || status=$?
+        count=$((count + 1))
+        if [[ $status -gt 1 || -s stderr.txt ]]; then
+            failures=$((failures + 1))
+            case $status in
+                124 | 137) outcome="timed out" ;;
+                13[0-9] | 1[4-9][0-9]) outcome="killed by signal $((status - 128))" ;;
+                *) outcome="status $status" ;;
+            esac
+            echo "FAIL $(basename "$input"): hpmimg $args: $outcome"
+            head -c 4000 stderr.txt
+        fi
+    done
+done
+echo "$count runs on $(find "$work/inputs" -type f | wc -l) inputs, $failures failed"
+[ "$failures" -eq 0 ]
