@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 
 namespace {
 
@@ -48,16 +47,11 @@ int chosen_component(uint8_t mask) {
     return -1;
 }
 
-off_t file_size(const char* name) {
-    struct stat info;
-    return stat(name, &info) == 0 ? info.st_size : 0;
-}
-
 // Data that runs past the end of the image is only read through, so that the read
 // error ends the run without leaving a cut-off component file behind.
-void extract_data(uint8_t mask, uint32_t data_start, int32_t length) {
+void extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t image_size) {
     const int component = chosen_component(mask);
-    if (component < 0 || static_cast<off_t>(data_start) + length > file_size(ctx.image_name)) {
+    if (component < 0 || uint64_t{data_start} + static_cast<uint64_t>(length) > image_size) {
         copy_data(length, false);
         return;
     }
@@ -107,7 +101,7 @@ void walk_actions(uint32_t pos, uint32_t end, bool extract) {
                    body.data_length);
         const int32_t length = static_cast<int32_t>(body.data_length);
         if (extract)
-            extract_data(action.components, pos, length);
+            extract_data(action.components, pos, length, end + static_cast<uint32_t>(trailer_size));
         else
             copy_data(length, false);
         pos += body.data_length;
@@ -116,7 +110,8 @@ void walk_actions(uint32_t pos, uint32_t end, bool extract) {
 }
 
 void check_trailer(uint32_t end) {
-    fseek(ctx.input, 0, SEEK_SET);
+    if (fseek(ctx.input, 0, SEEK_SET) != 0)
+        report(1, " Error: fseek('%s') failed, %s", ctx.image_name, strerror(errno));
     md5_init(ctx.digest);
     // The transfer counts in signed 32 bits; an image past 2 GiB is digested in pieces.
     for (uint32_t left = end; left > 0;) {

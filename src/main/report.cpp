@@ -59,7 +59,7 @@ void close_stream(FILE*& stream) {
 }
 
 void cleanup(int signal_number) {
-    // Every path through cleanup ends the process, so the stopping signals stay
+    // cleanup runs only on the way out of the process, so the stopping signals stay
     // blocked from here on: a second signal can never release anything twice.
     sigset_t set = stopping_signals();
     sigprocmask(SIG_BLOCK, &set, nullptr);
