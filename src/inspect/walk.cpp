@@ -67,6 +67,31 @@ void extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t im
     close_output(name);
 }
 
+// The body and data of an Upload action; false when the body does not fit before the trailer.
+bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract) {
+    if (end - pos < upload_body_size) {
+        report(0, " Warning: dropping invalid upload action header.");
+        return false;
+    }
+    upload_bytes raw;
+    if (fread(raw.data(), raw.size(), 1, ctx.input) != 1)
+        report(1, " Error: failed to read 31 bytes of action header.");
+    pos += upload_body_size;
+    const upload_body body = parse_upload(raw);
+    print_upload(body);
+    // No writer can produce such a length: the signed count would be negative.
+    if (body.data_length > INT32_MAX)
+        report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
+               body.data_length);
+    const int32_t length = static_cast<int32_t>(body.data_length);
+    if (extract)
+        extract_data(components, pos, length, end + static_cast<uint32_t>(trailer_size));
+    else
+        copy_data(length, false);
+    pos += body.data_length;
+    return true;
+}
+
 } // namespace
 
 void walk_actions(uint32_t pos, uint32_t end, bool extract) {
@@ -76,35 +101,14 @@ void walk_actions(uint32_t pos, uint32_t end, bool extract) {
             break;
         }
         report(0, separator);
-        action_bytes action_raw;
-        if (fread(action_raw.data(), action_raw.size(), 1, ctx.input) != 1)
+        action_bytes raw;
+        if (fread(raw.data(), raw.size(), 1, ctx.input) != 1)
             report(1, " Error: failed to read 3 bytes of action header.");
         pos += action_header_size;
-        const action_header action = parse_action(action_raw);
+        const action_header action = parse_action(raw);
         print_action(action);
-        if (action.type != action_upload)
-            continue;
-
-        if (end - pos < upload_body_size) {
-            report(0, " Warning: dropping invalid upload action header.");
+        if (action.type == action_upload && !walk_upload(action.components, pos, end, extract))
             break;
-        }
-        upload_bytes body_raw;
-        if (fread(body_raw.data(), body_raw.size(), 1, ctx.input) != 1)
-            report(1, " Error: failed to read 31 bytes of action header.");
-        pos += upload_body_size;
-        const upload_body body = parse_upload(body_raw);
-        print_upload(body);
-        // No writer can produce such a length: the signed count would be negative.
-        if (body.data_length > INT32_MAX)
-            report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
-                   body.data_length);
-        const int32_t length = static_cast<int32_t>(body.data_length);
-        if (extract)
-            extract_data(action.components, pos, length, end + static_cast<uint32_t>(trailer_size));
-        else
-            copy_data(length, false);
-        pos += body.data_length;
     }
     report(0, separator);
 }

@@ -3,6 +3,7 @@
 #include "main/context.h"
 #include "main/report.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -25,8 +26,8 @@ FILE* open_stream(const char* name, const char* mode) {
 
 void copy_data(int32_t length, bool write) {
     for (int32_t done = 0; done < length;) {
-        int32_t remaining = length - done;
-        std::size_t chunk = remaining < 1024 ? static_cast<std::size_t>(remaining) : 1024;
+        const auto remaining = static_cast<std::size_t>(length - done);
+        const std::size_t chunk = std::min(remaining, transfer_buffer_size);
         if (fread(ctx.transfer_buffer, chunk, 1, ctx.input) != 1)
             report(1, " Error: input file fread(offset=%d) failed, %s", done, strerror(errno));
         md5_update(ctx.digest, ctx.transfer_buffer, chunk);
