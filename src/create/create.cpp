@@ -111,13 +111,12 @@ header_bytes build_header(const options& opts) {
     header.firmware_minor = firmware.minor;
     std::memcpy(header.aux, firmware.aux, sizeof header.aux);
     header_bytes bytes = serialise_header(header);
-    bytes[image_header_size - 1] = zero_sum(bytes.data(), image_header_size - 1);
+    bytes[image_header_size - 1] = header_checksum(bytes);
     return bytes;
 }
 
 action_header make_action(uint8_t type, uint8_t mask) {
-    const uint8_t covered[2] = {type, mask};
-    return {type, mask, zero_sum(covered, 2)};
+    return {type, mask, action_checksum(type, mask)};
 }
 
 void write_upload_record(int component, packed_revision revision, int32_t size) {

@@ -28,6 +28,15 @@ uint8_t zero_sum(const uint8_t* bytes, std::size_t count) {
     return static_cast<uint8_t>(0u - sum);
 }
 
+uint8_t header_checksum(const header_bytes& bytes) {
+    return zero_sum(bytes.data(), image_header_size - 1);
+}
+
+uint8_t action_checksum(uint8_t type, uint8_t components) {
+    const uint8_t covered[2] = {type, components};
+    return zero_sum(covered, 2);
+}
+
 header_bytes serialise_header(const image_header& header) {
     header_bytes out = {};
     std::memcpy(out.data(), header.signature, 8);

@@ -58,6 +58,10 @@ using upload_bytes = std::array<uint8_t, upload_body_size>;
 
 // The two's complement of the 8-bit sum: covered bytes plus checksum sum to 0.
 uint8_t zero_sum(const uint8_t* bytes, std::size_t count);
+// The checksum of a header without OEM data: over bytes 0 to 33.
+uint8_t header_checksum(const header_bytes& bytes);
+// The checksum of an action header: over its type and components bytes.
+uint8_t action_checksum(uint8_t type, uint8_t components);
 
 header_bytes serialise_header(const image_header& header);
 image_header parse_header(const header_bytes& in);

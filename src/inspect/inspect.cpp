@@ -17,8 +17,6 @@
 
 namespace {
 
-const std::size_t checksummed_size = image_header_size - 1; // bytes 0 to 33
-
 // The walk counts positions in 32 bits, so the image must stay below 4 GiB.
 uint32_t image_size() {
     struct stat info;
@@ -70,31 +68,24 @@ void dump_fields(const image_header& header) {
     report(0, " OEM Data Length    = %d", header.oem_length);
 }
 
-unsigned byte_sum(const uint8_t* bytes, std::size_t count) {
-    unsigned sum = 0;
-    for (std::size_t n = 0; n < count; ++n)
-        sum += bytes[n];
-    return sum;
-}
-
 // With OEM data the header checksum follows the OEM bytes and covers them too. The
-// first OEM byte is the last of the 35 bytes read; the rest are read through and
-// summed. Only a mismatch is printed, as a warning.
+// first OEM byte is the last of the 35 bytes read; the rest are read through. The
+// checksum of a whole is the 8-bit sum of its parts' checksums. Only a mismatch is
+// printed, as a warning.
 void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size) {
     if (size < oem_length + image_header_size)
         report(1, " Error: invalid HPM image header with OEM data.");
-    unsigned sum = byte_sum(bytes.data(), bytes.size());
+    uint8_t expected = zero_sum(bytes.data(), bytes.size());
     for (std::size_t left = oem_length - 1u; left > 0;) {
         const std::size_t chunk = std::min(left, transfer_buffer_size);
         if (fread(ctx.transfer_buffer, chunk, 1, ctx.input) != 1)
             report(1, " Error: failed to read checksum after OEM area.");
-        sum += byte_sum(ctx.transfer_buffer, chunk);
+        expected = static_cast<uint8_t>(expected + zero_sum(ctx.transfer_buffer, chunk));
         left -= chunk;
     }
     uint8_t stored = 0;
     if (fread(&stored, 1, 1, ctx.input) != 1)
         report(1, " Error: failed to read checksum after OEM area.");
-    const uint8_t expected = static_cast<uint8_t>(0u - sum);
     if (stored != expected)
         report(0, " Warning: header checksum after OEM data is 0x%02X, expected 0x%02X.", stored,
                expected);
@@ -118,7 +109,7 @@ void inspect_image(bool dump_header, bool extract) {
         walk_start += header.oem_length;
     } else {
         report(0, " Header Checksum    = 0x%02X (%s)", header.checksum,
-               verdict(header.checksum == zero_sum(bytes.data(), checksummed_size)));
+               verdict(header.checksum == header_checksum(bytes)));
     }
     const uint32_t end = size - static_cast<uint32_t>(trailer_size);
     walk_actions(walk_start, end, extract);

@@ -17,7 +17,6 @@ namespace {
 const char separator[] = " --------------------";
 
 void print_action(const action_header& action) {
-    const uint8_t covered[2] = {action.type, action.components};
     const uint8_t mask = action.components;
     report(0, " Upgrade Action     = %d (%s)", action.type, action_type_name(action.type));
     report(0, " Action Components  = 0x%02X (%s%s%s%s%s%s%s%s )", mask, mask_bit_text(mask, 0),
@@ -25,7 +24,7 @@ void print_action(const action_header& action) {
            mask_bit_text(mask, 4), mask_bit_text(mask, 5), mask_bit_text(mask, 6),
            mask_bit_text(mask, 7));
     report(0, " Action Checksum    = 0x%02X (%s)", action.checksum,
-           verdict(action.checksum == zero_sum(covered, 2)));
+           verdict(action.checksum == action_checksum(action.type, action.components)));
 }
 
 void print_upload(const upload_body& body) {
