@@ -16,7 +16,6 @@
 #include "main/report.h"
 
 #include <csetjmp>
-#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -126,16 +125,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const bool extract = (choice & 1) != 0;
     fill_names(choice);
 
-    // cleanup blocks SIGINT, SIGTERM and SIGQUIT for good, as it expects the process
-    // to end; the fuzzer must stay stoppable, so the mask is put back after each run.
-    sigset_t mask;
-    sigprocmask(SIG_SETMASK, nullptr, &mask);
     if (sigsetjmp(run_end, 0) == 0) {
         running = true;
         inspect_image(!extract, extract);
     }
     running = false;
-    sigprocmask(SIG_SETMASK, &mask, nullptr);
     check_released();
     for (const std::string& path : output_paths)
         unlink(path.c_str());

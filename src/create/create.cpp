@@ -53,7 +53,8 @@ int32_t component_size(int component) {
 void check_before_opening(const options& opts) {
     if (opts.image_revision == 0)
         report(1, " %s: FW revision is necessary in create mode.", ctx.program_name);
-    if (!given(0) && !given(1) && !given(2) && !given(3))
+    if (!given(uboot_component) && !given(kernel_component) && !given(rfs_component) &&
+        !given(app_component))
         report(1,
                " %s: either U-Boot or Kernel or RFS or APP file shall be specified in create "
                "mode.",
@@ -91,9 +92,10 @@ void write_digested(const uint8_t* bytes, std::size_t size, const char* what) {
 header_bytes build_header(const options& opts) {
     image_header header = {};
     std::memcpy(header.signature, image_signature, sizeof header.signature);
-    header.device_id =
-        guess_device_id(ctx.component_names[2], ctx.component_names[1], ctx.component_names[0],
-                        ctx.component_names[3], ctx.image_name);
+    const char* const* names = ctx.component_names;
+    header.device_id = guess_device_id(names[rfs_component], names[kernel_component],
+                                       names[uboot_component], names[app_component],
+                                       ctx.image_name);
     header.manufacturer_id = manufacturer_written;
     header.time = static_cast<uint32_t>(time(nullptr));
     header.capabilities = capabilities_written;
@@ -141,12 +143,10 @@ void write_upload_record(int component, packed_revision revision, int32_t size) 
 void pack_component(int component, packed_revision revision) {
     const char* name = ctx.component_names[component];
     const int32_t size = component_size(component);
-    ctx.input = open_stream(name, "rb");
-    if (ctx.input == nullptr)
-        report(1, " Error: open('%s', read) failed, %s", name, strerror(errno));
+    open_input(name);
     write_upload_record(component, revision, size);
     copy_data(size, true);
-    close_stream(ctx.input);
+    close_input();
 }
 
 } // namespace
@@ -162,9 +162,7 @@ uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const cha
 
 void create_image(const options& opts) {
     check_before_opening(opts);
-    ctx.output = open_stream(ctx.image_name, "wb");
-    if (ctx.output == nullptr)
-        report(1, " Error: open('%s', write) failed, %s", ctx.image_name, strerror(errno));
+    open_output(ctx.image_name);
     md5_init(ctx.digest);
 
     const header_bytes header = build_header(opts);

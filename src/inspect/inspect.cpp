@@ -8,7 +8,6 @@
 #include "main/report.h"
 #include "transfer/transfer.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -76,15 +75,15 @@ void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size
     if (size < oem_length + image_header_size)
         report(1, " Error: invalid HPM image header with OEM data.");
     uint8_t expected = zero_sum(bytes.data(), bytes.size());
-    for (std::size_t left = oem_length - 1u; left > 0;) {
-        const std::size_t chunk = std::min(left, transfer_buffer_size);
-        if (fread(ctx.transfer_buffer, chunk, 1, ctx.input) != 1)
+    for (uint32_t left = oem_length - 1u; left > 0;) {
+        const std::size_t chunk = read_chunk(left);
+        if (chunk == 0)
             report(1, " Error: failed to read checksum after OEM area.");
         expected = static_cast<uint8_t>(expected + zero_sum(ctx.transfer_buffer, chunk));
-        left -= chunk;
+        left -= static_cast<uint32_t>(chunk);
     }
     uint8_t stored = 0;
-    if (fread(&stored, 1, 1, ctx.input) != 1)
+    if (!read_digested(&stored, 1))
         report(1, " Error: failed to read checksum after OEM area.");
     if (stored != expected)
         report(0, " Warning: header checksum after OEM data is 0x%02X, expected 0x%02X.", stored,
@@ -95,9 +94,7 @@ void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size
 
 void inspect_image(bool dump_header, bool extract) {
     const uint32_t size = image_size();
-    ctx.input = open_stream(ctx.image_name, "rb");
-    if (ctx.input == nullptr)
-        report(1, " Error: open('%s', read) failed, %s", ctx.image_name, strerror(errno));
+    open_input(ctx.image_name);
     const header_bytes bytes = read_header();
     const image_header header = parse_header(bytes);
     if (dump_header)

@@ -58,9 +58,7 @@ void extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t im
     if (same_file(name, ctx.image_name))
         report(1, " Error: %s file '%s' is the image file itself", components[component].name,
                name);
-    ctx.output = open_stream(name, "wb");
-    if (ctx.output == nullptr)
-        report(1, " Error: open('%s', write) failed, %s", name, strerror(errno));
+    open_output(name);
     report(0, " Save Component to  = %s", name);
     copy_data(length, true);
     close_output(name);

@@ -19,5 +19,5 @@ int main(int argc, char** argv) {
         create_image(opts);
     else
         inspect_image(opts.test, opts.extract);
-    return 0;
+    leave(0);
 }

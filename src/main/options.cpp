@@ -51,16 +51,16 @@ void parse_options(int argc, char** argv, options& opts) {
             copy_name(ctx.image_name, optarg, option);
             break;
         case 'u':
-            take_component(opts, 0, optarg, option);
+            take_component(opts, uboot_component, optarg, option);
             break;
         case 'k':
-            take_component(opts, 1, optarg, option);
+            take_component(opts, kernel_component, optarg, option);
             break;
         case 'r':
-            take_component(opts, 2, optarg, option);
+            take_component(opts, rfs_component, optarg, option);
             break;
         case 'a':
-            take_component(opts, 3, optarg, option);
+            take_component(opts, app_component, optarg, option);
             break;
         case '?':
             usage();

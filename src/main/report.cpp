@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -15,13 +17,70 @@ const char usage_text[] = " Usage: %s <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_f
                           "\t[-u <uboot_file:rev>] [-k <kernel_file:rev>] \\\n"
                           "\t[-r <rfs_file:rev>] [-a <app_file:rev>]";
 
-sigset_t stopping_signals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGQUIT);
-    return set;
+// A handler only records the signal: the run stops at its next check, in ordinary context,
+// where closing streams and printing are safe. Should that not happen within the watchdog's
+// time (a write blocked on a pipe nobody reads), the handler ends the process itself.
+volatile sig_atomic_t caught_signal = 0;
+volatile sig_atomic_t notice_started = 0; // from here a further signal leaves the notice be
+const unsigned watchdog_seconds = 1;
+
+int stdout_errno = 0; // the first failure writing standard output
+
+void write_text(const char* text) {
+    for (std::size_t left = strlen(text); left > 0;) {
+        const ssize_t written = write(STDOUT_FILENO, text, left);
+        if (written <= 0)
+            return;
+        text += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
+// " %s: caught signal %d, exiting." with write(2) alone, so that a handler may print it.
+void write_notice(int signal_number) {
+    notice_started = 1;
+    char number[12];
+    char* digits = number + sizeof number;
+    *--digits = '\0';
+    auto n = static_cast<unsigned>(signal_number);
+    do {
+        *--digits = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    write_text(" ");
+    write_text(ctx.program_name);
+    write_text(": caught signal ");
+    write_text(digits);
+    write_text(", exiting.");
+}
+
+// The notice only when standard output takes it at once: a pipe nobody reads must not hold
+// the process.
+[[noreturn]] void stop_from_handler(int signal_number) {
+    pollfd out = {STDOUT_FILENO, POLLOUT, 0};
+    if (poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
+        write_notice(signal_number);
+    _exit(3);
+}
+
+void on_stopping_signal(int signal_number) {
+    if (caught_signal == 0) {
+        caught_signal = signal_number;
+        alarm(watchdog_seconds);
+    } else if (notice_started == 0) {
+        stop_from_handler(caught_signal); // a second signal: the user insists
+    }
+}
+
+void on_watchdog(int) {
+    if (notice_started != 0)
+        _exit(3); // the ordinary path is stuck writing the notice
+    stop_from_handler(caught_signal);
+}
+
+void note_stdout_failure() {
+    if (stdout_errno == 0)
+        stdout_errno = errno != 0 ? errno : EIO;
 }
 
 void free_buffer(char*& buffer) {
@@ -30,48 +89,51 @@ void free_buffer(char*& buffer) {
     free(allocated);
 }
 
-void on_signal(int signal_number) {
-    cleanup(signal_number);
-}
-
 } // namespace
 
 void report(int status, const char* format, ...) {
+    stop_if_signalled(); // a failed call may be a signal's EINTR, not an error of its own
     if (format != nullptr) {
         char message[256];
         va_list args;
         va_start(args, format);
         vsnprintf(message, sizeof message, format, args);
         va_end(args);
-        puts(message);
+        if (puts(message) == EOF)
+            note_stdout_failure();
     }
-    if (status != 0) {
-        cleanup(0);
-        exit(status);
-    }
-}
-
-void close_stream(FILE*& stream) {
-    FILE* open_stream = stream;
-    stream = nullptr;
-    if (open_stream != nullptr)
-        fclose(open_stream);
+    if (status != 0)
+        leave(status);
 }
 
 void cleanup(int signal_number) {
-    // cleanup runs only on the way out of the process, so the stopping signals stay
-    // blocked from here on: a second signal can never release anything twice.
-    sigset_t set = stopping_signals();
-    sigprocmask(SIG_BLOCK, &set, nullptr);
-    close_stream(ctx.input);
-    close_stream(ctx.output);
+    close_streams();
     free_buffer(ctx.image_name);
     for (char*& name : ctx.component_names)
         free_buffer(name);
     if (signal_number != 0) {
-        printf(" %s: caught signal %d, exiting.", ctx.program_name, signal_number);
+        fflush(stdout); // every line printed before comes before the notice
+        write_notice(signal_number);
         exit(3);
     }
+}
+
+void stop_if_signalled() {
+    if (caught_signal != 0)
+        cleanup(caught_signal);
+}
+
+void leave(int status) {
+    cleanup(0);
+    const bool failed = fflush(stdout) != 0 || ferror(stdout) != 0;
+    if (failed)
+        note_stdout_failure();
+    stop_if_signalled();
+    if (failed) {
+        fprintf(stderr, "%s: standard output: %s\n", ctx.program_name, strerror(stdout_errno));
+        status = status != 0 ? status : 1;
+    }
+    exit(status);
 }
 
 void usage() {
@@ -86,12 +148,15 @@ char* alloc_zeroed(std::size_t size) {
     return static_cast<char*>(memory);
 }
 
+// No SA_RESTART: a system call blocked when a stopping signal arrives returns EINTR, and
+// the run notices the signal.
 void install_signal_handlers() {
     signal(SIGHUP, SIG_IGN);
     struct sigaction action = {};
-    action.sa_handler = on_signal;
-    action.sa_mask = stopping_signals(); // no stopping signal interrupts the handler
+    action.sa_handler = on_stopping_signal;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGQUIT, &action, nullptr);
+    action.sa_handler = on_watchdog;
+    sigaction(SIGALRM, &action, nullptr);
 }

@@ -1,18 +1,20 @@
-// Messages, cleanup, usage and the process's ways out.
+// Messages, cleanup, usage, signals and the process's ways out.
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 
-// Prints one message (cut at 255 characters) with a newline; a non-zero status
-// then runs cleanup and exits with it.
+// Prints one message (cut at 255 characters) with a newline; a non-zero status then ends
+// the run with it (leave). A caught signal ends the run first, with the signal's notice.
 void report(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
-// Closes the streams and frees the name buffers, each at most once. A non-zero
-// signal number prints the caught-signal notice and exits 3.
+// Closes the streams and frees the name buffers, each at most once. A non-zero signal
+// number prints the caught-signal notice and exits 3.
 void cleanup(int signal_number);
-// Empties the slot before closing, so a signal arriving meanwhile cannot close it twice.
-void close_stream(FILE*& stream);
+// The one way out: cleanup, a caught signal's notice and status 3, else a check that
+// standard output was written whole (status 1 when not, unless the status is non-zero).
+[[noreturn]] void leave(int status);
 [[noreturn]] void usage();
 char* alloc_zeroed(std::size_t size);
-// SIGHUP ignored; SIGINT, SIGTERM and SIGQUIT run cleanup.
+// SIGHUP ignored; SIGINT, SIGTERM and SIGQUIT recorded, to end the run at its next check.
 void install_signal_handlers();
+// Ends the run (cleanup, notice, status 3) when a stopping signal has been caught.
+void stop_if_signalled();

@@ -31,6 +31,13 @@ option, a missing argument or more than one mode:
   hpmimg: option requires an argument -- 'h'
   [2]
 
+Standard output that cannot be written is an error; a run that already failed keeps its
+status:
+
+  $ hpmimg -t -x -h img > /dev/full
+  hpmimg: standard output: No space left on device
+  [2]
+
 Revisions are checked as they are read, in every mode, before any mode check:
 
   $ for rev in "" "   " 7 abc 1. .5 1.x 129.0 1.11 1.2.256 -1.0 1.-1 4294967296.0 \

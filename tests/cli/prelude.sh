@@ -24,14 +24,28 @@ bytes() {
     od -An -tx1 -v -j "$2" -N "$3" "$1" | sed 's/^ //'
 }
 
-# busy PID: waits until the process has read 16 MiB, or has ended.
+# busy PID: waits until the process has read 1 MiB, or has ended.
 busy() {
     local n
     for n in $(seq 20000); do
         [ -r "/proc/$1/io" ] || return 0
-        [ "$(awk '/^rchar:/ { print $2 }' "/proc/$1/io" 2>/dev/null || echo 0)" -lt 16777216 ] || return 0
+        [ "$(awk '/^rchar:/ { print $2 }' "/proc/$1/io" 2>/dev/null || echo 0)" -lt 1048576 ] || return 0
         sleep 0.001
     done
+}
+
+# blocked PID: waits (5 s at most) until the process sleeps on a FIFO or a full pipe.
+blocked() {
+    local n
+    for n in $(seq 500); do
+        grep -qE 'partner|pipe_write|pipe_wait' "/proc/$1/wchan" 2>/dev/null && return 0
+        sleep 0.01
+    done
+}
+
+# flip FILE OFFSET: inverts every bit of one byte, so that it changes for certain.
+flip() {
+    patch "$1" "$2" "$(printf '%02x' $(($(od -An -tu1 -j "$2" -N 1 "$1") ^ 255)))"
 }
 
 # header: the 35-byte header create mode writes for `-v 1.2.3 -k ...` at 12:00:00 UTC on

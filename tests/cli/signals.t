@@ -33,3 +33,19 @@ An input cut short while it is read ends the run with the read error and status 
   [1] Error: input file fread
   $ shrink big.hpm -x -h big.hpm -r rfs.out
   [1] Error: input file fread
+
+Where the tool waits, a stopping signal still ends it at once, status 3: opening an extract
+output that is a FIFO with no reader, and writing to a pipe that nobody reads (8192 Reserved
+actions print far more than a pipe holds; the notice is lost there). A guard kills a run
+that is still alive after 3 seconds (status 137):
+
+  $ ended() { local pid=$1; (sleep 3; kill -KILL $pid 2>/dev/null) & local guard=$!
+  >     blocked $pid; kill -$2 $pid; wait $pid; echo "[$?]"; kill $guard; }
+  $ truncate -s 536871005 big.hpm; mkfifo fifo.out
+  $ hpmimg -x -h big.hpm -r fifo.out > out & ended $! INT; tail -n 1 out
+  [3]
+   hpmimg: caught signal 2, exiting. (no-eol)
+  $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
+  $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
+  $ mkfifo pipe; sleep 10 < pipe & hpmimg -t -h many.hpm > pipe & ended $! TERM; kill %1
+  [3]

@@ -50,12 +50,15 @@ The action walk, extraction and the trailer check. Four components of 1, 0, 3 Mi
    Save Component to  = r.out
    Save Component to  = a.out
   $ for c in u k r a; do cmp $c.bin $c.out || echo "$c differs"; done; rm *.out
+  $ hpmimg -t -h four.hpm > /dev/full
+  hpmimg: standard output: No space left on device
+  [1]
 
 One changed byte shows in its own verdict and in the MD5 line, and nowhere else; the
 status stays 0. Bytes changed: RFS data, a header timeout, the Prepare checksum, the first
 Upload's checksum, the trailer:
 
-  $ for offset in 1141 22 37 40 3146947; do cp four.hpm bad.hpm; patch bad.hpm $offset 5a
+  $ for offset in 1141 22 37 40 3146947; do cp four.hpm bad.hpm; flip bad.hpm $offset
   >     hpmimg -t -h bad.hpm | grep -o '(OK)\|(Error)\|= OK\|= Error' | tr '\n' ' '; echo "[$?]"; done
   (OK) (OK) (OK) (OK) (OK) (OK) = Error [0]
   (Error) (OK) (OK) (OK) (OK) (OK) = Error [0]

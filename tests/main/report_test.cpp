@@ -50,9 +50,6 @@ TEST(cleanup, second_run_releases_nothing_twice) {
     for (char* name : ctx.component_names)
         EXPECT_EQ(name, nullptr);
     cleanup(0);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr); // cleanup leaves the stopping signals blocked
 }
 
 TEST(cleanup, signal_after_cleanup_prints_the_notice_and_exits_3) {
@@ -65,17 +62,6 @@ TEST(cleanup, signal_after_cleanup_prints_the_notice_and_exits_3) {
             cleanup(SIGTERM);
         },
         testing::ExitedWithCode(3), "^ hpmimg: caught signal 15, exiting.$");
-}
-
-TEST(cleanup, stopping_signals_stay_blocked_after_it) {
-    EXPECT_EXIT(
-        {
-            install_signal_handlers();
-            cleanup(0);
-            raise(SIGINT); // held pending, never run
-            _exit(0);
-        },
-        testing::ExitedWithCode(0), "");
 }
 
 } // namespace

@@ -35,8 +35,7 @@ struct copy_data_test : testing::Test {
         md5_init(ctx.digest);
     }
     void TearDown() override {
-        close_stream(ctx.input);
-        close_stream(ctx.output);
+        close_streams();
     }
     // Closes both streams; returns what was written and the digest of what was read.
     std::pair<std::string, std::string> finish() {
