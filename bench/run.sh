@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Times hpmimg on 1 GiB of random data against md5sum and cp of the same data and prints,
-# per mode, the median of several runs, its ratio to the baseline with the goal, and the
-# peak RSS. Baselines: md5sum + cp for create and extract, md5sum alone for test.
+# Times hpmimg on 1 GiB of random data against md5sum and cp of the same data, all taking
+# turns in each round so that a busy moment on a shared machine hits them alike, and
+# prints per mode the median, its ratio to the baseline with the goal, the peak RSS (also
+# on a 1 KiB component) and the bytes the mode read from its input (counted with strace).
+# Baselines: md5sum + cp for create and extract, md5sum alone for test.
 # Usage: bench/run.sh [runs]    (default 5; builds the release preset when needed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -12,41 +14,52 @@ data=$work/data-1g.bin
 mkdir -p "$work"
 [ -x "$tool" ] || cmake --workflow --preset release >/dev/null
 [ -f "$data" ] || head -c 1G /dev/urandom >"$data"
+head -c 1K "$data" >"$work/small.bin"
 cat "$data" >/dev/null # into the page cache, as every later run finds it
+image=$work/image.hpm small=$work/small.hpm out=$work/extracted.bin
+"$tool" -c -v 1.0 -e 1.0 -h "$image" -r "$data"
+"$tool" -c -v 1.0 -e 1.0 -h "$small" -r "$work/small.bin"
 
-# median_run COMMAND...: runs the command $runs times; sets seconds and rss_kib.
-median_run() {
-    local times=() out=$work/time.out
-    rss_kib=0
-    for ((n = 0; n < runs; n++)); do
-        /usr/bin/time -f '%e %M' -o "$out" "$@" >/dev/null
-        read -r secs kib <"$out"
-        times+=("$secs")
-        ((kib > rss_kib)) && rss_kib=$kib
+names=(md5sum cp create test extract)
+commands=("md5sum $data" "cp $data $work/copy.bin" "$tool -c -v 1.0 -e 1.0 -h $image -r $data"
+          "$tool -t -h $image" "$tool -x -h $image -r $out")
+declare -A times rss
+for ((n = 0; n < runs; n++)); do
+    for i in "${!names[@]}"; do
+        # shellcheck disable=SC2086 # the command is a word list
+        /usr/bin/time -f '%e %M' -o "$work/time.out" ${commands[i]} >/dev/null
+        read -r secs kib <"$work/time.out"
+        times[${names[i]}]+="$secs "
+        ((kib > ${rss[${names[i]}]:-0})) && rss[${names[i]}]=$kib
     done
-    seconds=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}')
+done
+median() { printf '%s\n' ${times[$1]} | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
+# small_rss ARGS...: peak RSS in KiB of one run on the image of a 1 KiB component.
+small_rss() { /usr/bin/time -f '%M' -o "$work/time.out" "$tool" "$@" >/dev/null; cat "$work/time.out"; }
+# bytes_read FILE ARGS...: bytes one run reads from FILE, or "?" without strace.
+bytes_read() {
+    local file=$1
+    shift
+    command -v strace >/dev/null || { echo "?"; return; }
+    strace -f -qq -y -e trace=read -o "$work/trace" "$tool" "$@" >/dev/null
+    awk -v f="$(basename "$file")>" 'index($0, f) { n += $NF } END { print n + 0 }' "$work/trace"
 }
 
-# line MODE SECONDS BASELINE_SECONDS GOAL RSS_KIB
-line() {
-    awk -v m="$1" -v t="$2" -v b="$3" -v g="$4" -v r="$5" 'BEGIN{
-        printf "%-8s %6.2f s  against %6.2f s  ratio %4.2f (goal <= %.1f)  peak RSS %5.1f MiB\n",
-            m, t, b, t / b, g, r / 1024 }'
-}
-
-median_run md5sum "$data"
-md5sum_s=$seconds
-median_run cp "$data" "$work/copy.bin"
-cp_s=$seconds
+md5sum_s=$(median md5sum) cp_s=$(median cp)
 baseline=$(awk -v a="$md5sum_s" -v b="$cp_s" 'BEGIN{print a + b}')
-echo "md5sum   $md5sum_s s, cp $cp_s s, $runs runs each, medians; $(nproc) cores"
-
-median_run "$tool" -c -v 1.0 -e 1.0 -h "$work/image.hpm" -r "$data"
-line "create" "$seconds" "$baseline" 1.3 "$rss_kib"
-# Test mode reads the data twice: once walking the actions, once for the trailer.
-median_run "$tool" -t -h "$work/image.hpm"
-line "test" "$seconds" "$md5sum_s" 2.2 "$rss_kib"
-median_run "$tool" -x -h "$work/image.hpm" -r "$work/extracted.bin"
-line "extract" "$seconds" "$baseline" 2.3 "$rss_kib"
-cmp "$data" "$work/extracted.bin"
-rm -f "$work/copy.bin" "$work/extracted.bin"
+echo "md5sum $md5sum_s s, cp $cp_s s: medians of $runs rounds; $(nproc) cores; 1 GiB image"
+# line MODE BASELINE_SECONDS GOAL SMALL_RSS_KIB BYTES_READ
+line() {
+    awk -v m="$1" -v t="$(median "$1")" -v b="$2" -v g="$3" -v r="${rss[$1]}" -v s="$4" \
+        -v read="$5" -v size="$(stat -c %s "$image")" 'BEGIN{
+        printf "%-8s %6.2f s  against %6.2f s  ratio %4.2f (goal <= %.2f)  peak RSS %3.1f MiB" \
+            " (1 KiB: %3.1f)  read %.0f bytes (%.4f x image)\n",
+            m, t, b, t / b, g, r / 1024, s / 1024, read, read / size }'
+}
+line create "$baseline" 1.05 "$(small_rss -c -v 1.0 -e 1.0 -h "$small.new" -r "$work/small.bin")" \
+    "$(bytes_read "$data" -c -v 1.0 -e 1.0 -h "$image" -r "$data")"
+line test "$md5sum_s" 1.05 "$(small_rss -t -h "$small")" "$(bytes_read "$image" -t -h "$image")"
+line extract "$baseline" 1.10 "$(small_rss -x -h "$small" -r "$out")" \
+    "$(bytes_read "$image" -x -h "$image" -r "$out")"
+cmp "$data" "$out"
+rm -f "$work/copy.bin" "$out" "$small.new"

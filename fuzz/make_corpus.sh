@@ -144,4 +144,7 @@ seed("odd-fields.hpm", trailer(header(mask=0x81, time=0xFFFFFFFF,
                                       patches=((9, 21), (19, 0xFF), (25, 0xF0), (27, 0x9A),
                                                (31, 7))) + action(1, 0x81)))
 seed("bad-md5.hpm", bytes(trailer(four)[:-1]) + b"\x00")
+flipped = bytearray(trailer(four))
+flipped[HEADER + 3 + 34 + 50] ^= 0x01
+seed("flipped-data-bit.hpm", flipped)
 EOF

@@ -1,5 +1,6 @@
 #include "inspect/inspect.h"
 
+#include "digest/md5.h"
 #include "format/records.h"
 #include "format/revision.h"
 #include "format/vocabulary.h"
@@ -28,9 +29,12 @@ uint32_t image_size() {
     return static_cast<uint32_t>(info.st_size);
 }
 
+// Every byte read from the image goes through the digest, so that the trailer check needs
+// to digest only what the walk left unread.
 header_bytes read_header() {
     header_bytes bytes;
-    if (fread(bytes.data(), bytes.size(), 1, ctx.input) != 1)
+    md5_init(ctx.digest);
+    if (!read_digested(bytes.data(), bytes.size()))
         report(1, " Error: fread(header) failed, %s", strerror(errno));
     if (std::memcmp(bytes.data(), image_signature, sizeof image_signature) != 0 || bytes[8] != 0)
         report(1, " Error: invalid HPM image header.");

@@ -71,7 +71,7 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract) 
         return false;
     }
     upload_bytes raw;
-    if (fread(raw.data(), raw.size(), 1, ctx.input) != 1)
+    if (!read_digested(raw.data(), raw.size()))
         report(1, " Error: failed to read 31 bytes of action header.");
     pos += upload_body_size;
     const upload_body body = parse_upload(raw);
@@ -99,7 +99,7 @@ void walk_actions(uint32_t pos, uint32_t end, bool extract) {
         }
         report(0, separator);
         action_bytes raw;
-        if (fread(raw.data(), raw.size(), 1, ctx.input) != 1)
+        if (!read_digested(raw.data(), raw.size()))
             report(1, " Error: failed to read 3 bytes of action header.");
         pos += action_header_size;
         const action_header action = parse_action(raw);
@@ -110,12 +110,19 @@ void walk_actions(uint32_t pos, uint32_t end, bool extract) {
     report(0, separator);
 }
 
+// The walk has digested every byte from the start up to where the stream stands; only
+// the rest up to the trailer is left. A walk that read into the trailer (images of 35 to
+// 50 bytes, data that ends inside the trailer) digests the image afresh from its start.
 void check_trailer(uint32_t end) {
-    if (fseek(ctx.input, 0, SEEK_SET) != 0)
-        report(1, " Error: fseek('%s') failed, %s", ctx.image_name, strerror(errno));
-    md5_init(ctx.digest);
-    // The transfer counts in signed 32 bits; an image past 2 GiB is digested in pieces.
-    for (uint32_t left = end; left > 0;) {
+    off_t at = ftello(ctx.input);
+    if (at < 0 || at > off_t{end}) {
+        if (fseeko(ctx.input, 0, SEEK_SET) != 0)
+            report(1, " Error: fseek('%s') failed, %s", ctx.image_name, strerror(errno));
+        md5_init(ctx.digest);
+        at = 0;
+    }
+    // The transfer counts in signed 32 bits; more than 2 GiB is digested in pieces.
+    for (auto left = static_cast<uint32_t>(end - at); left > 0;) {
         const uint32_t piece = std::min(left, uint32_t{1} << 30);
         copy_data(static_cast<int32_t>(piece), false);
         left -= piece;

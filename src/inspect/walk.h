@@ -7,6 +7,6 @@
 // trailer's offset, and reads through each Upload action's data, or, when extract is
 // set, writes it to the file named for its component.
 void walk_actions(uint32_t pos, uint32_t end, bool extract);
-// Digests the image again from its first byte up to end and prints whether the stored
-// trailer matches.
+// Digests what the walk left unread up to end, the trailer's offset, and prints whether the
+// stored trailer matches the digest of every byte before it.
 void check_trailer(uint32_t end);

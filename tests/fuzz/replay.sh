@@ -2,7 +2,8 @@
 # Replays the fuzzer's seed corpus (fuzz/make_corpus.sh) and its recorded findings
 # (fuzz/regressions/*.hex) through the built tool in test mode and in extract mode. Every
 # run must end within 10 seconds with status 0 or 1 and print nothing on stderr, where
-# the sanitizers report; a sanitizer finding also ends with status 99, never 1.
+# the sanitizers report; a sanitizer finding also ends with status 99, never 1. A run that
+# ends with status 0 must give the MD5 verdict that md5sum gives for the same bytes.
 # Usage: tests/fuzz/replay.sh hpmimg command...   (the command may start with an emulator)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -18,6 +19,14 @@ for hex in "$root"/fuzz/regressions/*.hex; do
         <"$hex" >"$work/inputs/regression-$(basename "$hex" .hex).hpm"
 done
 
+# The MD5 verdict md5sum gives: the digest of all but the last 16 bytes against those bytes.
+md5_verdict() {
+    local size
+    size=$(stat -c %s "$1")
+    if [ "$(head -c $((size - 16)) "$1" | md5sum | cut -c1-32)" = \
+        "$(tail -c 16 "$1" | od -An -tx1 | tr -d ' \n')" ]; then echo OK; else echo Error; fi
+}
+
 # Test mode; extract mode into four files; extract mode refusing the image itself as the
 # U-Boot file and failing to open an APP file in a missing directory.
 runs=("-t -h img.hpm"
@@ -26,14 +35,18 @@ runs=("-t -h img.hpm"
 cd "$work/run"
 count=0 failures=0
 for input in "$work"/inputs/*; do
+    expected=$(md5_verdict "$input")
     for args in "${runs[@]}"; do
         rm -f ./*
         cp "$input" img.hpm
         status=0
         # shellcheck disable=SC2086 # the arguments are words
-        timeout -k 5 10 "${tool[@]}" $args >/dev/null 2>stderr.txt || status=$?
+        timeout -k 5 10 "${tool[@]}" $args >stdout.txt 2>stderr.txt || status=$?
         count=$((count + 1))
-        if [[ $status -gt 1 || -s stderr.txt ]]; then
+        if [[ $status -eq 0 ]] && ! grep -qx " MD5 Checksum       = $expected" stdout.txt; then
+            failures=$((failures + 1))
+            echo "FAIL $(basename "$input"): hpmimg $args: MD5 verdict is not $expected"
+        elif [[ $status -gt 1 || -s stderr.txt ]]; then
             failures=$((failures + 1))
             case $status in
                 124 | 137) outcome="timed out" ;;
