@@ -81,6 +81,14 @@ The target device comes from the first key in the RFS, Kernel, U-Boot, APP or im
   05
   $ device -k zImage -h VARN400.hpm
   07
+  $ : > varn400-zImage; device -u opt/varn600e/u-boot.bin -k varn400-zImage -h a.hpm
+  03
+
+A later option replaces an earlier one, a shorter name too; the revision stays unless a new
+one is given:
+
+  $ printf K > k; hpmimg -c -v 1.0 -e 1.0 -h k.hpm -k zImage:2.6.1 -k k && bytes k.hpm 38 12
+  02 02 fc 02 61 00 00 00 00 6b 00 00
 
 Every check of the command line runs before the image is opened, so the image is left as it
 was (and a new one is not made):

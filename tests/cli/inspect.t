@@ -98,11 +98,11 @@ and covers it too. It is verified, and only a mismatch is printed:
 
 Field texts: every capability and mask bit, timeouts, names, revisions, a time past 2038:
 
-  $ header > fields; patch fields 19 ff 81 00 01 33; checksum fields 0 34; seal fields
+  $ header > fields; patch fields 19 ff f1 00 01 33; checksum fields 0 34; seal fields
   $ hpmimg -t -h fields | sed -n '5,10p'
    Build Date         = Fri Dec  4 12:00:00 2026
    Image Capabilities = 0xFF ( PayloadAffected ManualRollback AutoRollback SelfTest )
-   Components Mask    = 0x81 ( 0 7 )
+   Components Mask    = 0xF1 ( 0 4 5 6 7 )
    Self Test Timeout  = 0 seconds
    Rollback Timeout   = 5 seconds
    No Access Timeout  = 255 seconds

@@ -83,6 +83,12 @@ Revisions are checked as they are read, in every mode, before any mode check:
    hpmimg: FW revision is out of supported BCD+ range
   [1]
 
+Messages carry the name the tool was started by:
+
+  $ mkdir other; ln -s "$(command -v hpmimg)" other/fwtool; PATH=other:$PATH fwtool -v 1.x -h img
+   fwtool: FW revision is too short, expected something like 1.2.3
+  [1]
+
 Names of 4096 bytes or more are refused, not cut; the message is cut at 255 characters:
 
   $ name=$(printf 'n%.0s' $(seq 4096))

@@ -14,9 +14,10 @@ work=$(mktemp -d /tmp/hpmimg-cli-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/run"
 
-# Messages carry argv[0]; the tool is started as plain "hpmimg", through the emulator if any.
+# Messages carry argv[0]; the tool is started by its name on PATH, through the emulator if
+# any, which is given that name as argv[0].
 if [ $# -gt 0 ]; then
-    printf '#!/bin/sh\nexec %q -0 hpmimg %s %q "$@"\n' "$1" "${*:2}" "$tool" >"$work/bin/hpmimg"
+    printf '#!/bin/sh\nexec %q -0 "${0##*/}" %s %q "$@"\n' "$1" "${*:2}" "$tool" >"$work/bin/hpmimg"
     chmod +x "$work/bin/hpmimg"
 else
     ln -s "$tool" "$work/bin/hpmimg"

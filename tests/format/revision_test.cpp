@@ -25,6 +25,7 @@ TEST(revision, packs_places_and_prints_back) {
         {"0.0", 0, 0, 0, "0.0.0"},
         {"0.0.0", 0, 0, 0, "0.0.0"},
         {"1.2.3rc", 0x01230000, 0x23, 0, "1.2.3"},
+        {"1.2.3.4", 0x01230000, 0x23, 0, "1.2.3"},
         {" 2. 6.1", 0x02610000, 0x61, 0, "2.6.1"},
         {"+1.2", 0x01200000, 0x20, 0, "1.2.0"},
     };
@@ -50,20 +51,6 @@ TEST(revision, text_of_stored_bytes) {
     EXPECT_STREQ(revision_text(0x23, 5), "2.3"); // aux only counts when the high digit is 0
     EXPECT_STREQ(revision_text(0xBC, 0), "-..");
     EXPECT_STREQ(revision_text(0xDE, 0), ":.,");
-}
-
-TEST(revision, earliest_revision_keeps_only_major_and_minor_byte) {
-    revision_bytes bytes = place_revision(parse_revision("1.2.15"));
-    EXPECT_EQ(bytes.major, 1);
-    EXPECT_EQ(bytes.minor, 0x02);
-    EXPECT_STREQ(revision_text(bytes.minor, 0), "0.2");
-}
-
-TEST(revision, each_call_overwrites_the_previous_text) {
-    const char* first = revision_text(0x12, 0);
-    const char* second = revision_text(0x05, 200);
-    EXPECT_EQ(first, second);
-    EXPECT_STREQ(first, "5.200");
 }
 
 } // namespace
