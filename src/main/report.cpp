@@ -72,7 +72,7 @@ void on_stopping_signal(int signal_number) {
     }
 }
 
-void on_watchdog(int) {
+void on_watchdog(int /*alarm*/) {
     if (notice_started != 0)
         _exit(3); // the ordinary path is stuck writing the notice
     stop_from_handler(caught_signal);
