@@ -36,9 +36,13 @@ header_bytes read_header() {
     md5_init(ctx.digest);
     if (!read_digested(bytes.data(), bytes.size()))
         report(1, " Error: fread(header) failed, %s", strerror(errno));
-    if (std::memcmp(bytes.data(), image_signature, sizeof image_signature) != 0 || bytes[8] != 0)
-        report(1, " Error: invalid HPM image header.");
     return bytes;
+}
+
+void check_signature(const image_header& header) {
+    if (std::memcmp(header.signature, image_signature, sizeof image_signature) != 0 ||
+        header.format_version != 0)
+        report(1, " Error: invalid HPM image header.");
 }
 
 void dump_fields(const image_header& header) {
@@ -101,6 +105,7 @@ void inspect_image(bool dump_header, bool extract) {
     open_input(ctx.image_name);
     const header_bytes bytes = read_header();
     const image_header header = parse_header(bytes);
+    check_signature(header);
     if (dump_header)
         dump_fields(header);
 
