@@ -14,8 +14,10 @@ head -c 5000 /dev/urandom >k.bin
 printf 'u' >u.bin
 
 memcheck=(valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect)
-"${memcheck[@]}" --error-exitcode=1 "$tool" -c -v 1.2.3 -e 1.0 -h img.hpm -u u.bin \
-    -k k.bin:2.6.1 >/dev/null
+# Each component file is closed before the next one is opened: none is open at exit.
+"${memcheck[@]}" --error-exitcode=1 --track-fds=yes "$tool" -c -v 1.2.3 -e 1.0 -h img.hpm \
+    -u u.bin -k k.bin:2.6.1 >/dev/null 2>fds.log
+if grep 'Open file descriptor.*\.bin' fds.log; then exit 1; fi
 "${memcheck[@]}" --error-exitcode=1 "$tool" -t -h img.hpm >test.out
 grep -qx ' MD5 Checksum       = OK' test.out
 "${memcheck[@]}" --error-exitcode=1 "$tool" -x -h img.hpm -k k.out >/dev/null
