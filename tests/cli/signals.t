@@ -37,10 +37,10 @@ An input cut short while it is read ends the run with the read error and status 
 Where the tool waits, a stopping signal still ends it at once, status 3: opening an extract
 output that is a FIFO with no reader, and writing to a pipe that nobody reads (8192 Reserved
 actions print far more than a pipe holds; the notice is lost there). A guard kills a run
-that is still alive after 3 seconds (status 137):
+that is still alive 3 seconds after the signal (status 137):
 
-  $ ended() { local pid=$1; (sleep 3; kill -KILL $pid 2>/dev/null) & local guard=$!
-  >     blocked $pid; kill -$2 $pid; wait $pid; echo "[$?]"; kill $guard; }
+  $ ended() { local pid=$1; blocked $pid; kill -$2 $pid
+  >     (sleep 3; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; kill $guard; }
   $ truncate -s 536871005 big.hpm; mkfifo fifo.out
   $ hpmimg -x -h big.hpm -r fifo.out > out & ended $! INT; tail -n 1 out
   [3]
