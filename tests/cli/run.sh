@@ -10,7 +10,7 @@ transcript=$(realpath "$1")
 tool=$(realpath "$2")
 shift 2
 here=$(dirname "$(realpath "$0")")
-work=$(mktemp -d /tmp/hpmimg-cli-XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/hpmimg-cli-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/bin" "$work/run"
 
