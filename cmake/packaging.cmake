@@ -93,4 +93,7 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "arm")
 elseif(CMAKE_CROSSCOMPILING)
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
 endif()
+# The package's time stamps: those of the last commit, read when cpack runs.
+set(CPACK_HPMIMG_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-source-date.cmake)
 include(CPack)
