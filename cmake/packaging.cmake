@@ -43,6 +43,10 @@ install(FILES ${PROJECT_BINARY_DIR}/man/hpmimg.1.gz DESTINATION ${CMAKE_INSTALL_
 set(hpmimg_license_source ${PROJECT_SOURCE_DIR}/LICENSE)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${hpmimg_license_source})
 file(READ ${hpmimg_license_source} hpmimg_license)
+if(NOT hpmimg_license MATCHES "\nCopyright \\(c\\) ([^\n]+)\n")
+    message(FATAL_ERROR "LICENSE: no \"Copyright (c) ...\" line found")
+endif()
+set(hpmimg_copyright ${CMAKE_MATCH_1})
 string(REGEX REPLACE "^.*\n(Permission is hereby granted)" "\\1" hpmimg_license "${hpmimg_license}")
 string(REGEX REPLACE "\n+$" "" hpmimg_license "${hpmimg_license}")
 string(REPLACE "\n\n" "\n.\n" hpmimg_license "${hpmimg_license}")
@@ -53,7 +57,7 @@ Upstream-Name: ${PROJECT_NAME}
 Upstream-Contact: ${hpmimg_contact}
 
 Files: *
-Copyright: 2026 the hpmimg contributors
+Copyright: ${hpmimg_copyright}
 License: Expat
 
 License: Expat
