@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the release preset, packages it with cpack -G DEB, installs the package, runs the
-# installed /usr/bin/hpmimg (create an image, then test it), checks that man finds the page,
-# and removes the package again. Refuses to start when hpmimg is already on the machine, so
-# that removing the package at the end leaves the machine as it was.
+# Builds the release preset, packages it with cpack -G DEB, has lintian check the package
+# (any error or warning fails), installs it, runs the installed /usr/bin/hpmimg (create an
+# image, then test it), checks that man finds the page, and removes the package again.
+# Refuses to start when hpmimg is already on the machine, so that removing the package at
+# the end leaves the machine as it was.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,7 +22,7 @@ case "$(package_state)" in
 "" | not-installed) ;;
 *) fail "the hpmimg package is on the machine ($(package_state)); remove it first (dpkg -P hpmimg)" ;;
 esac
-for file in /usr/bin/hpmimg /usr/share/man/man1/hpmimg.1; do
+for file in /usr/bin/hpmimg /usr/share/man/man1/hpmimg.1.gz /usr/share/doc/hpmimg; do
     [ ! -e "$file" ] || fail "$file exists outside the package; not overwriting it"
 done
 
@@ -33,6 +34,16 @@ debs=(build/release/hpmimg_*.deb)
 deb=${debs[0]}
 echo "check-deb: $deb, $(stat -c %s "$deb") bytes"
 dpkg-deb --field "$deb" Package Version Architecture Depends
+
+if ! command -v lintian >/dev/null; then
+    install=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive
+             apt-get install -y --no-install-recommends lintian)
+    # The package lists may be stale or absent: refresh them only when needed.
+    "${install[@]}" </dev/null || { "${sudo[@]}" apt-get update && "${install[@]}" </dev/null; }
+fi
+# Fails on errors and warnings; info and pedantic tags pass (and are not shown).
+lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings (above)"
+echo "check-deb: lintian: no errors or warnings"
 
 work=$(mktemp -d)
 cleanup() {
@@ -95,7 +106,7 @@ fi
 
 if command -v man >/dev/null; then
     page=$(env -u MANPATH man -w hpmimg) || fail "man -w hpmimg found no page"
-    [ "$page" = /usr/share/man/man1/hpmimg.1 ] || fail "man -w hpmimg found $page"
+    [ "$page" = /usr/share/man/man1/hpmimg.1.gz ] || fail "man -w hpmimg found $page"
 else
     echo "check-deb: man-db is not installed; not looking for the page"
 fi

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Cross-builds hpmimg and its tests for a target and runs every test under qemu user-mode
+# emulation: .ci/cross.sh armhf (32-bit ARM) or .ci/cross.sh ppc (32-bit big-endian PowerPC),
+# the name of a CMake workflow preset. Installs the cross compiler, qemu and the GoogleTest
+# sources with apt-get when they are missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+case "${1:-}" in
+armhf) triple=arm-linux-gnueabihf qemu=qemu-arm ;;
+ppc) triple=powerpc-linux-gnu qemu=qemu-ppc ;;
+*) echo "usage: $0 armhf|ppc" >&2; exit 2 ;;
+esac
+
+packages=()
+command -v "$triple-g++" >/dev/null || packages+=("g++-$triple")
+command -v "$qemu" >/dev/null || packages+=(qemu-user)
+[ -f /usr/src/googletest/CMakeLists.txt ] || packages+=(googletest)
+if [ ${#packages[@]} -gt 0 ]; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    install=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive
+             apt-get install -y --no-install-recommends "${packages[@]}")
+    # The package lists may be stale or absent: refresh them only when needed.
+    "${install[@]}" </dev/null || { "${sudo[@]}" apt-get update && "${install[@]}" </dev/null; }
+fi
+
+cmake --workflow --preset "$1"
