@@ -16,13 +16,6 @@ packages=()
 command -v "$triple-g++" >/dev/null || packages+=("g++-$triple")
 command -v "$qemu" >/dev/null || packages+=(qemu-user)
 [ -f /usr/src/googletest/CMakeLists.txt ] || packages+=(googletest)
-if [ ${#packages[@]} -gt 0 ]; then
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    install=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive
-             apt-get install -y --no-install-recommends "${packages[@]}")
-    # The package lists may be stale or absent: refresh them only when needed.
-    "${install[@]}" </dev/null || { "${sudo[@]}" apt-get update && "${install[@]}" </dev/null; }
-fi
+bash .ci/apt-install.sh "${packages[@]}"
 
 cmake --workflow --preset "$1"

@@ -35,12 +35,7 @@ deb=${debs[0]}
 echo "check-deb: $deb, $(stat -c %s "$deb") bytes"
 dpkg-deb --field "$deb" Package Version Architecture Depends
 
-if ! command -v lintian >/dev/null; then
-    install=("${sudo[@]}" env DEBIAN_FRONTEND=noninteractive
-             apt-get install -y --no-install-recommends lintian)
-    # The package lists may be stale or absent: refresh them only when needed.
-    "${install[@]}" </dev/null || { "${sudo[@]}" apt-get update && "${install[@]}" </dev/null; }
-fi
+command -v lintian >/dev/null || bash .ci/apt-install.sh lintian
 # Fails on errors and warnings; info and pedantic tags pass (and are not shown).
 lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings (above)"
 echo "check-deb: lintian: no errors or warnings"
