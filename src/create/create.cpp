@@ -178,5 +178,4 @@ void create_image(const options& opts) {
     md5_final(ctx.digest, digest);
     write_bytes(digest, sizeof digest, "checksum");
     close_output(ctx.image_name);
-    cleanup(0);
 }

@@ -120,5 +120,4 @@ void inspect_image(bool dump_header, bool extract) {
     const uint32_t end = size - static_cast<uint32_t>(trailer_size);
     walk_actions(walk_start, end, extract);
     check_trailer(end);
-    cleanup(0);
 }

@@ -2,5 +2,5 @@
 #pragma once
 
 // Prints the header fields when dump_header is set and writes Upload data to the named
-// component files when extract is set. Returns after cleanup; exits on failure.
+// component files when extract is set. Exits on failure.
 void inspect_image(bool dump_header, bool extract);

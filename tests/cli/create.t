@@ -94,11 +94,11 @@ Every check of the command line runs before the image is opened, so the image is
 was (and a new one is not made):
 
   $ printf 'old image' > old.hpm; mkdir adir; mkfifo fifo
-  $ truncate -s 2G huge.bin; truncate -s 2147483647 largest.bin
+  $ truncate -s 2G huge.bin; truncate -s 2147483647 largest.bin; truncate -s 2147483527 rest.bin
   $ for args in "-k zImage" "-v 0.0 -k zImage" "-v 1.0" "-v 1.0 -k :1.0" \
   >     "-v 1.0 -u no.bin" "-v 1.0 -k zImage -k no.bin:1.0" "-v 1.0 -k zImage -r no.bin" \
   >     "-v 1.0 -a no.bin -u zImage" "-v 1.0 -r adir" "-v 1.0 -k fifo" "-v 1.0 -a huge.bin" \
-  >     "-v 1.0 -u largest.bin -k largest.bin -r zImage" "-v 1.0 -u old.hpm"; do
+  >     "-v 1.0 -u largest.bin -k rest.bin" "-v 1.0 -u old.hpm"; do
   >     hpmimg -c -h old.hpm $args; echo "[$?] $(cat old.hpm)"; done
    hpmimg: FW revision is necessary in create mode.
   [1] old image
@@ -143,5 +143,16 @@ Failures to write:
    Error: close('/dev/full') failed, No space left on device
   [1]
   $ hpmimg -c -v 1.0 -e 1.0 -h /dev/full -u large.bin
+   Error: output file fwrite(offset=261120) failed, No space left on device
+  [1]
+
+A record written when the 256 KiB write buffer is full names itself; an image of 4 GiB less
+one byte is allowed:
+
+  $ head -c 262072 /dev/zero > fill.bin; truncate -s -1 rest.bin
+  $ for args in "-u fill.bin -k k" "-u fill.bin" "-u largest.bin -k rest.bin"; do
+  >     hpmimg -c -v 1.0 -e 1.0 -h /dev/full $args; done
+   Error: fwrite(comp.kernel) failed, No space left on device
+   Error: fwrite(checksum) failed, No space left on device
    Error: output file fwrite(offset=261120) failed, No space left on device
   [1]
