@@ -42,17 +42,19 @@ scan scan_unsigned(const char*& text, uint32_t& value) {
 
 // Scans "%u.%u.%u"; returns the fields converted, or -1 when the text ends
 // before the first one.
-int scan_revision(const char* text, uint32_t fields[3]) {
-    for (int n = 0; n < 3; ++n) {
-        if (n > 0 && *text++ != '.')
-            return n;
-        scan result = scan_unsigned(text, fields[n]);
-        if (result == scan::end_of_input && n == 0)
+int scan_revision(const char* text, uint32_t (&fields)[3]) {
+    int converted = 0;
+    for (uint32_t& field : fields) {
+        if (converted > 0 && *text++ != '.')
+            break;
+        const scan result = scan_unsigned(text, field);
+        if (result == scan::end_of_input && converted == 0)
             return -1;
         if (result != scan::number)
-            return n;
+            break;
+        ++converted;
     }
-    return 3;
+    return converted;
 }
 
 } // namespace

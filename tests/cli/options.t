@@ -41,7 +41,8 @@ status:
 Revisions are checked as they are read, in every mode, before any mode check:
 
   $ for rev in "" "   " 7 abc 1. .5 1.x 129.0 1.11 1.2.256 -1.0 1.-1 4294967296.0 \
-  >     99999999999999999999.1; do hpmimg -t -v "$rev" -h img; echo "[$?] '$rev'"; done
+  >     99999999999999999999.1 -99999999999.1 -4294967295.1; do
+  >     hpmimg -t -v "$rev" -h img; echo "[$?] '$rev'"; done
    hpmimg: invalid FW revision, expected something like 1.2.3
   [1] ''
    hpmimg: invalid FW revision, expected something like 1.2.3
@@ -70,6 +71,10 @@ Revisions are checked as they are read, in every mode, before any mode check:
   [1] '4294967296.0'
    hpmimg: FW revision is out of supported BCD+ range
   [1] '99999999999999999999.1'
+   hpmimg: FW revision is out of supported BCD+ range
+  [1] '-99999999999.1'
+   Error: stat('img') failed, No such file or directory
+  [1] '-4294967295.1'
   $ hpmimg -x -e 7 -h img
    hpmimg: FW revision is too short, expected something like 1.2.3
   [1]
