@@ -68,11 +68,12 @@ Headers that are not accepted:
    Error: invalid HPM image header.
   [1]
   $ mkfifo fifo; truncate -s 4G huge.hpm
-  $ for file in none.hpm . fifo huge.hpm; do hpmimg -x -h $file; done
+  $ for file in none.hpm . fifo huge.hpm /sys/bus/pci/rescan; do hpmimg -x -h $file; done
    Error: stat('none.hpm') failed, No such file or directory
    Error: fread(header) failed, Is a directory
    Error: HPM image is too short.
    Error: HPM image is too large (4 GiB or more).
+   Error: open('/sys/bus/pci/rescan', read) failed, Permission denied
   [1]
 
 OEM data: its length must fit in the file; the header checksum byte then follows the data
