@@ -34,11 +34,12 @@ busy() {
     done
 }
 
-# blocked PID: waits (5 s at most) until the process sleeps on a FIFO or a full pipe.
+# blocked PID WHERE: waits (5 s at most) until the process sleeps in a kernel function whose
+# name matches the pattern WHERE (opening a FIFO: partner; writing a full pipe: pipe_w).
 blocked() {
     local n
     for n in $(seq 500); do
-        grep -qE 'partner|pipe_write|pipe_wait' "/proc/$1/wchan" 2>/dev/null && return 0
+        grep -qE "$2" "/proc/$1/wchan" 2>/dev/null && return 0
         sleep 0.01
     done
 }

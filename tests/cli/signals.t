@@ -39,13 +39,13 @@ output that is a FIFO with no reader, and writing to a pipe that nobody reads (8
 actions print far more than a pipe holds; the notice is lost there). A guard kills a run
 that is still alive 3 seconds after the signal (status 137):
 
-  $ ended() { local pid=$1; blocked $pid; kill -$2 $pid
+  $ ended() { local pid=$1; blocked $pid $3; kill -$2 $pid
   >     (sleep 3; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; kill $guard; }
   $ truncate -s 536871005 big.hpm; mkfifo fifo.out
-  $ hpmimg -x -h big.hpm -r fifo.out > out & ended $! INT; tail -n 1 out
+  $ hpmimg -x -h big.hpm -r fifo.out > out & ended $! INT partner; tail -n 1 out
   [3]
    hpmimg: caught signal 2, exiting. (no-eol)
   $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
   $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
-  $ mkfifo pipe; sleep 10 < pipe & hpmimg -t -h many.hpm > pipe & ended $! TERM; kill %1
+  $ mkfifo pipe; sleep 10 < pipe & hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w; kill %1
   [3]
