@@ -49,3 +49,11 @@ that is still alive 3 seconds after the signal (status 137):
   $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
   $ mkfifo pipe; sleep 10 < pipe & hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w; kill %1
   [3]
+
+The same when the signal comes while the last lines are written at the end of the run (the
+pipe is full before the tool starts): nothing on standard error, status 3:
+
+  $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin; head -c 65536 /dev/zero > full
+  $ mkfifo last; sleep 10 < last & { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
+  $ ended $! TERM pipe_w; cat err; kill %1
+  [3]
