@@ -93,9 +93,9 @@ header_bytes build_header(const options& opts) {
     image_header header = {};
     std::memcpy(header.signature, image_signature, sizeof header.signature);
     const char* const* names = ctx.component_names;
-    header.device_id = guess_device_id(names[rfs_component], names[kernel_component],
-                                       names[uboot_component], names[app_component],
-                                       ctx.image_name);
+    header.device_id =
+        guess_device_id(names[rfs_component], names[kernel_component], names[uboot_component],
+                        names[app_component], ctx.image_name);
     header.manufacturer_id = manufacturer_written;
     header.time = static_cast<uint32_t>(time(nullptr));
     header.capabilities = capabilities_written;
