@@ -68,11 +68,15 @@ Headers that are not accepted:
    Error: invalid HPM image header.
   [1]
   $ mkfifo fifo; truncate -s 4G huge.hpm
-  $ for file in none.hpm . fifo huge.hpm /sys/bus/pci/rescan; do hpmimg -x -h $file; done
+  $ for file in none.hpm . fifo huge.hpm /sys/bus/pci/rescan; do hpmimg -x -h $file; echo "[$?]"; done
    Error: stat('none.hpm') failed, No such file or directory
+  [1]
    Error: fread(header) failed, Is a directory
+  [1]
    Error: HPM image is too short.
+  [1]
    Error: HPM image is too large (4 GiB or more).
+  [1]
    Error: open('/sys/bus/pci/rescan', read) failed, Permission denied
   [1]
 
