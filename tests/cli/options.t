@@ -109,5 +109,7 @@ Names of 4096 bytes or more are refused, not cut; the message is cut at 255 char
   256
    Error: -a file name is too long (4096 bytes or more): 'nnnnnnnnnnnnnn
   256
+  $ hpmimg -t -k "$name" -h img > /dev/null
+  [1]
   $ hpmimg -t -h "${name:1}" | head -c 60
    Error: stat('nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn (no-eol)
