@@ -45,6 +45,14 @@ that is still alive 3 seconds after the signal (status 137):
   $ hpmimg -x -h big.hpm -r fifo.out > out & ended $! INT partner; tail -n 1 out
   [3]
    hpmimg: caught signal 2, exiting. (no-eol)
+
+Where closing the files hangs too (the FIFO's reader reads nothing), the watchdog prints the
+notice a second later:
+
+  $ sleep 10 < fifo.out & hpmimg -x -h big.hpm -r fifo.out > out & ended $! TERM pipe_w
+  [3]
+  $ tail -n 1 out; kill %1
+   hpmimg: caught signal 15, exiting. (no-eol)
   $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
   $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
   $ mkfifo pipe; sleep 10 < pipe & hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w; kill %1
