@@ -45,23 +45,24 @@ that is still alive 3 seconds after the signal (status 137):
   $ hpmimg -x -h big.hpm -r fifo.out > out & ended $! INT partner; tail -n 1 out
   [3]
    hpmimg: caught signal 2, exiting. (no-eol)
+  $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
+  $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
+  $ mkfifo pipe; sleep 10 < pipe & reader=$!; hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w
+  [3]
+  $ kill $reader
 
 Where closing the files hangs too (the FIFO's reader reads nothing), the watchdog prints the
 notice a second later:
 
-  $ sleep 10 < fifo.out & hpmimg -x -h big.hpm -r fifo.out > out & ended $! TERM pipe_w
+  $ sleep 10 < fifo.out & reader=$!; hpmimg -x -h big.hpm -r fifo.out > out & ended $! TERM pipe_w
   [3]
-  $ tail -n 1 out; kill %1
+  $ tail -n 1 out; kill $reader
    hpmimg: caught signal 15, exiting. (no-eol)
-  $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
-  $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
-  $ mkfifo pipe; sleep 10 < pipe & hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w; kill %1
-  [3]
 
 The same when the signal comes while the last lines are written at the end of the run (the
 pipe is full before the tool starts): nothing on standard error, status 3:
 
   $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin; head -c 65536 /dev/zero > full
-  $ mkfifo last; sleep 10 < last & { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
-  $ ended $! TERM pipe_w; cat err; kill %1
+  $ mkfifo last; sleep 10 < last & reader=$!; { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
+  $ ended $! TERM pipe_w; cat err; kill $reader
   [3]
