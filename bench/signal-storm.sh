@@ -16,9 +16,11 @@ head -c 8M /dev/urandom >rfs.img
 modes=("-c -v 1.0 -e 1.0 -h out.hpm -r rfs.img" "-t -h img.hpm" "-x -h img.hpm -r rfs.out")
 signals=(INT TERM QUIT)
 hung=0 stopped=0 finished=0 other=0
+# Background jobs start with SIGINT and SIGQUIT ignored, which the tool keeps; restore them.
+signalled() { trap - INT QUIT; exec "$tool" "$@"; }
 for ((n = 0; n < runs; n++)); do
     # shellcheck disable=SC2086 # the mode is a word list
-    "$tool" ${modes[n % 3]} >out 2>&1 &
+    signalled ${modes[n % 3]} >out 2>&1 &
     pid=$!
     sleep "0.0$((RANDOM % 30))"
     kill -"${signals[RANDOM % 3]}" $pid 2>/dev/null || true

@@ -76,6 +76,8 @@ void check_before_opening(const options& opts) {
     }
     if (image_size > UINT32_MAX)
         report(1, " Error: the components add up to 4 GiB or more, too large for an image");
+    if (is_standard_output(ctx.image_name))
+        report(1, " Error: HPM image file '%s' is standard output", ctx.image_name);
 }
 
 void write_bytes(const uint8_t* bytes, std::size_t size, const char* what) {
@@ -140,12 +142,34 @@ void write_upload_record(int component, packed_revision revision, int32_t size) 
     write_digested(record, sizeof record, components[component].record_tag);
 }
 
+struct file_state {
+    off_t size;
+    timespec modified;
+};
+
+file_state input_state() {
+    struct stat info = {};
+    fstat(fileno(ctx.input), &info);
+    return {info.st_size, info.st_mtim};
+}
+
+bool same_state(const file_state& a, const file_state& b) {
+    return a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
+           a.modified.tv_nsec == b.modified.tv_nsec;
+}
+
+// A file rewritten, grown or cut while it is copied would make an image of mixed data
+// whose digest is still right; so would a file whose size stat cannot tell (procfs).
 void pack_component(int component, packed_revision revision) {
     const char* name = ctx.component_names[component];
     const int32_t size = component_size(component);
     open_input(name);
+    const file_state before = input_state();
     write_upload_record(component, revision, size);
     copy_data(size, true);
+    if (before.size != size || fgetc(ctx.input) != EOF || !same_state(before, input_state()))
+        report(1, " Error: %s file '%s' changed while it was read", components[component].name,
+               name);
     close_input();
 }
 
@@ -163,7 +187,7 @@ uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const cha
 void create_image(const options& opts) {
     check_before_opening(opts);
     open_output(ctx.image_name);
-    md5_init(ctx.digest);
+    start_digest(UINT64_MAX);
 
     const header_bytes header = build_header(opts);
     write_digested(header.data(), header.size(), "header");

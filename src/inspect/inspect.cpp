@@ -29,13 +29,13 @@ uint32_t image_size() {
     return static_cast<uint32_t>(info.st_size);
 }
 
-// Every byte read from the image goes through the digest, so that the trailer check needs
-// to digest only what the walk left unread.
-header_bytes read_header() {
+// Every byte read from the image before its trailer goes through the digest, so that the
+// trailer check needs to digest only what the walk left unread.
+header_bytes read_header(uint32_t size) {
     header_bytes bytes;
-    md5_init(ctx.digest);
+    start_digest(size - trailer_size);
     if (!read_digested(bytes.data(), bytes.size()))
-        report(1, " Error: fread(header) failed, %s", strerror(errno));
+        report(1, " Error: fread(header) failed, %s", read_failure());
     return bytes;
 }
 
@@ -98,12 +98,46 @@ void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size
                expected);
 }
 
+// Outputs that would mix the tool's lines into a file, or two components into one, are
+// refused before anything is written.
+void check_outputs() {
+    const char* const* names = ctx.component_names;
+    for (int component = 0; component < component_count; ++component) {
+        if (names[component][0] == '\0')
+            continue;
+        if (is_standard_output(names[component]))
+            report(1, " Error: %s file '%s' is standard output", components[component].name,
+                   names[component]);
+        for (int other = 0; other < component; ++other)
+            if (same_regular_file(names[other], names[component]))
+                report(1, " Error: %s file '%s' is also the %s file", components[component].name,
+                       names[component], components[other].name);
+    }
+}
+
+// A named component that no action wrote is an error, as a named member missing from an
+// archive is: its file is absent or stale.
+void check_delivered(uint8_t written) {
+    bool missing = false;
+    for (int component = 0; component < component_count; ++component) {
+        if (ctx.component_names[component][0] == '\0' || (written >> component & 1) != 0)
+            continue;
+        report(0, " Error: the image holds no %s to write to '%s'", components[component].name,
+               ctx.component_names[component]);
+        missing = true;
+    }
+    if (missing)
+        leave(1);
+}
+
 } // namespace
 
 void inspect_image(bool dump_header, bool extract) {
+    if (extract)
+        check_outputs();
     const uint32_t size = image_size();
     open_input(ctx.image_name);
-    const header_bytes bytes = read_header();
+    const header_bytes bytes = read_header(size);
     const image_header header = parse_header(bytes);
     check_signature(header);
     if (dump_header)
@@ -118,6 +152,8 @@ void inspect_image(bool dump_header, bool extract) {
                verdict(header.checksum == header_checksum(bytes)));
     }
     const uint32_t end = size - static_cast<uint32_t>(trailer_size);
-    walk_actions(walk_start, end, extract);
+    const uint8_t written = walk_actions(walk_start, end, extract);
     check_trailer(end);
+    if (extract)
+        check_delivered(written);
 }

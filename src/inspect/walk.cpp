@@ -27,9 +27,17 @@ void print_action(const action_header& action) {
            verdict(action.checksum == action_checksum(action.type, action.components)));
 }
 
+// Control bytes print as \x0A: an image must not add lines to the dump or drive a terminal.
 void print_upload(const upload_body& body) {
-    char description[description_size + 1] = {}; // the field need not be terminated
-    std::memcpy(description, body.description, description_size);
+    char description[description_size * 4 + 1] = {}; // the field need not be terminated
+    char* out = description;
+    for (std::size_t n = 0; n < description_size && body.description[n] != '\0'; ++n) {
+        const auto byte = static_cast<unsigned char>(body.description[n]);
+        if (byte < 0x20 || byte == 0x7F)
+            out += snprintf(out, 5, "\\x%02X", byte);
+        else
+            *out++ = static_cast<char>(byte);
+    }
     report(0, " Action FW Revision = %d.%s", body.firmware_major,
            revision_text(body.firmware_minor, body.aux[3]));
     report(0, " Action AUX Revision= 0x%02X 0x%02X 0x%02X 0x%02X", body.aux[0], body.aux[1],
@@ -47,12 +55,13 @@ int chosen_component(uint8_t mask) {
 }
 
 // Data that runs past the end of the image is only read through, so that the read
-// error ends the run without leaving a cut-off component file behind.
-void extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t image_size) {
+// error ends the run without leaving a cut-off component file behind. Returns the bit of
+// the component chosen, if any.
+uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t image_size) {
     const int component = chosen_component(mask);
     if (component < 0 || uint64_t{data_start} + static_cast<uint64_t>(length) > image_size) {
         copy_data(length, false);
-        return;
+        return 0;
     }
     const char* name = ctx.component_names[component];
     if (same_file(name, ctx.image_name))
@@ -62,10 +71,11 @@ void extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t im
     report(0, " Save Component to  = %s", name);
     copy_data(length, true);
     close_output(name);
+    return static_cast<uint8_t>(1u << component);
 }
 
 // The body and data of an Upload action; false when the body does not fit before the trailer.
-bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract) {
+bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, uint8_t* written) {
     if (end - pos < upload_body_size) {
         report(0, " Warning: dropping invalid upload action header.");
         return false;
@@ -81,8 +91,9 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract) 
         report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
                body.data_length);
     const int32_t length = static_cast<int32_t>(body.data_length);
-    if (extract)
-        extract_data(components, pos, length, end + static_cast<uint32_t>(trailer_size));
+    if (written != nullptr)
+        *written = static_cast<uint8_t>(
+            *written | extract_data(components, pos, length, end + static_cast<uint32_t>(trailer_size)));
     else
         copy_data(length, false);
     pos += body.data_length;
@@ -91,7 +102,8 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract) 
 
 } // namespace
 
-void walk_actions(uint32_t pos, uint32_t end, bool extract) {
+uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
+    uint8_t written = 0;
     while (pos < end) {
         if (end - pos < action_header_size) {
             report(0, " Warning: dropping invalid action header.");
@@ -104,32 +116,25 @@ void walk_actions(uint32_t pos, uint32_t end, bool extract) {
         pos += action_header_size;
         const action_header action = parse_action(raw);
         print_action(action);
-        if (action.type == action_upload && !walk_upload(action.components, pos, end, extract))
+        if (action.type == action_upload &&
+            !walk_upload(action.components, pos, end, extract ? &written : nullptr))
             break;
     }
     report(0, separator);
+    return written;
 }
 
-// The walk has digested every byte from the start up to where the stream stands; only
-// the rest up to the trailer is left. A walk that read into the trailer (images of 35 to
-// 50 bytes, data that ends inside the trailer) digests the image afresh from its start.
+// The walk digested every byte it read before the trailer, and stopped fewer than 31 bytes
+// short of it, or past its start (images of 35 to 50 bytes, data that ends inside it).
 void check_trailer(uint32_t end) {
-    off_t at = ftello(ctx.input);
-    if (at < 0 || at > off_t{end}) {
-        if (fseeko(ctx.input, 0, SEEK_SET) != 0)
-            report(1, " Error: fseek('%s') failed, %s", ctx.image_name, strerror(errno));
-        md5_init(ctx.digest);
-        at = 0;
-    }
-    // The transfer counts in signed 32 bits; more than 2 GiB is digested in pieces.
-    for (auto left = static_cast<uint32_t>(end - at); left > 0;) {
-        const uint32_t piece = std::min(left, uint32_t{1} << 30);
-        copy_data(static_cast<int32_t>(piece), false);
-        left -= piece;
-    }
+    const off_t at = ftello(ctx.input);
+    if (at < 0 || (at > off_t{end} && fseeko(ctx.input, off_t{end}, SEEK_SET) != 0))
+        report(1, " Error: fseek('%s') failed, %s", ctx.image_name, strerror(errno));
+    if (at < off_t{end})
+        copy_data(static_cast<int32_t>(end - at), false);
     if (fread(ctx.transfer_buffer, md5_digest_size, 1, ctx.input) != 1)
         report(1, " Error: failed to read MD5 checksum from '%s', %s.", ctx.image_name,
-               strerror(errno));
+               read_failure());
     unsigned char digest[md5_digest_size];
     md5_final(ctx.digest, digest);
     report(0, " MD5 Checksum       = %s",

@@ -5,8 +5,9 @@
 
 // Prints every action from position pos (where the input stream stands) up to end, the
 // trailer's offset, and reads through each Upload action's data, or, when extract is
-// set, writes it to the file named for its component.
-void walk_actions(uint32_t pos, uint32_t end, bool extract);
+// set, writes it to the file named for its component and returns the mask of the
+// components written.
+uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract);
 // Digests what the walk left unread up to end, the trailer's offset, and prints whether the
 // stored trailer matches the digest of every byte before it.
 void check_trailer(uint32_t end);

@@ -4,11 +4,14 @@
 
 #include "digest/md5.h"
 
+#include <csignal>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 constexpr std::size_t name_buffer_size = 4096;
 constexpr std::size_t transfer_buffer_size = 1024;
+constexpr char temp_file_pattern[] = ".hpmimg-XXXXXX";
 
 // The four components, in the order every loop over them follows; component n is bit n of
 // every components mask.
@@ -26,16 +29,26 @@ struct run_context {
     const char* program_name;
     unsigned char transfer_buffer[transfer_buffer_size];
     md5_ctx digest;
+    uint64_t digest_left; // bytes still to be digested as they are read
+    // A regular output is written to a new file beside its target and renamed onto it when
+    // complete; until then temp_made is set, and every way out removes the file.
+    char target_name[name_buffer_size];
+    char temp_name[name_buffer_size + sizeof temp_file_pattern];
+    volatile sig_atomic_t temp_made;
 };
 
 extern run_context ctx;
 
+// Descriptors 0, 1 and 2 closed at start-up are opened on /dev/null, so that no file the
+// run opens takes their place and receives its messages.
+void fill_standard_descriptors();
 // Open the named file as the input ("rb") or output ("wb") stream, or report and exit.
 void open_input(const char* name);
 void open_output(const char* name);
 void close_input();
-// Closes the output stream of a finished file. Buffered data reaches the file only now, so
-// a failed close is reported (naming the file) and exits.
+// Closes the output stream of a finished file, reporting a failed close (buffered data
+// reaches the file only now), then puts the new file in its target's place.
 void close_output(const char* name);
-// Closes whatever is open, unchecked: the way out after an error or a signal.
+// Closes whatever is open, unchecked, and removes an output not yet complete: the way out
+// after an error or a signal.
 void close_streams();

@@ -6,6 +6,7 @@
 #include "main/report.h"
 
 int main(int argc, char** argv) {
+    fill_standard_descriptors();
     ctx.program_name = argc > 0 && argv[0] != nullptr ? argv[0] : "hpmimg";
     ctx.image_name = alloc_zeroed(name_buffer_size);
     options opts = {};

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <poll.h>
 #include <unistd.h>
 
@@ -57,6 +58,8 @@ void write_notice(int signal_number) {
 // The notice only when standard output takes it at once: a pipe nobody reads must not hold
 // the process.
 [[noreturn]] void stop_from_handler(int signal_number) {
+    if (ctx.temp_made != 0)
+        unlink(ctx.temp_name); // an output cut short never takes its target's place
     pollfd out = {STDOUT_FILENO, POLLOUT, 0};
     if (poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
         write_notice(signal_number);
@@ -149,14 +152,19 @@ char* alloc_zeroed(std::size_t size) {
 }
 
 // No SA_RESTART: a system call blocked when a stopping signal arrives returns EINTR, and
-// the run notices the signal.
+// the run notices the signal. A stopping signal ignored on entry (a shell's background job)
+// stays ignored. Past the file size limit a write fails with EFBIG and is reported, instead
+// of SIGXFSZ ending the process without a word.
 void install_signal_handlers() {
     signal(SIGHUP, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     struct sigaction action = {};
     action.sa_handler = on_stopping_signal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGQUIT, &action, nullptr);
+    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
+        struct sigaction old = {};
+        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+            sigaction(stopping, &action, nullptr);
+    }
     action.sa_handler = on_watchdog;
     sigaction(SIGALRM, &action, nullptr);
 }

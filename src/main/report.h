@@ -14,7 +14,8 @@ void cleanup(int signal_number);
 [[noreturn]] void leave(int status);
 [[noreturn]] void usage();
 char* alloc_zeroed(std::size_t size);
-// SIGHUP ignored; SIGINT, SIGTERM and SIGQUIT recorded, to end the run at its next check.
+// SIGHUP and SIGXFSZ ignored; SIGINT, SIGTERM and SIGQUIT recorded, to end the run at its
+// next check, unless they were ignored on entry.
 void install_signal_handlers();
 // Ends the run (cleanup, notice, status 3) when a stopping signal has been caught.
 void stop_if_signalled();

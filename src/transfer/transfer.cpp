@@ -8,12 +8,20 @@
 #include <cstdio>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
+
+void start_digest(uint64_t length) {
+    md5_init(ctx.digest);
+    ctx.digest_left = length;
+}
 
 bool read_digested(unsigned char* into, std::size_t size) {
     stop_if_signalled();
     if (fread(into, size, 1, ctx.input) != 1)
         return false;
-    md5_update(ctx.digest, into, size);
+    const auto digested = static_cast<std::size_t>(std::min<uint64_t>(size, ctx.digest_left));
+    md5_update(ctx.digest, into, digested);
+    ctx.digest_left -= digested;
     return true;
 }
 
@@ -22,11 +30,15 @@ std::size_t read_chunk(uint32_t left) {
     return read_digested(ctx.transfer_buffer, chunk) ? chunk : 0;
 }
 
+const char* read_failure() {
+    return feof(ctx.input) != 0 ? "unexpected end of file" : strerror(errno);
+}
+
 void copy_data(int32_t length, bool write) {
     for (int32_t done = 0; done < length;) {
         const std::size_t chunk = read_chunk(static_cast<uint32_t>(length - done));
         if (chunk == 0)
-            report(1, " Error: input file fread(offset=%d) failed, %s", done, strerror(errno));
+            report(1, " Error: input file fread(offset=%d) failed, %s", done, read_failure());
         if (write && fwrite(ctx.transfer_buffer, chunk, 1, ctx.output) != 1)
             report(1, " Error: output file fwrite(offset=%d) failed, %s", done, strerror(errno));
         done += static_cast<int32_t>(chunk);
@@ -37,4 +49,18 @@ bool same_file(const char* first, const char* second) {
     struct stat a, b;
     return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev &&
            a.st_ino == b.st_ino;
+}
+
+bool same_regular_file(const char* first, const char* second) {
+    struct stat a, b;
+    const bool a_exists = stat(first, &a) == 0, b_exists = stat(second, &b) == 0;
+    if (a_exists && b_exists)
+        return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+    return !a_exists && !b_exists && std::strcmp(first, second) == 0;
+}
+
+bool is_standard_output(const char* name) {
+    struct stat out, file;
+    return fstat(STDOUT_FILENO, &out) == 0 && (S_ISREG(out.st_mode) || S_ISFIFO(out.st_mode)) &&
+           stat(name, &file) == 0 && file.st_dev == out.st_dev && file.st_ino == out.st_ino;
 }

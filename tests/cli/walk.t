@@ -123,9 +123,9 @@ cannot be a length at all. Either way nothing is extracted:
   $ for length in 1200 2147483647 2147483648 4294967295; do
   >     { header; upload 1 0 0 0 u $length; head -c 1100 /dev/zero; } > long; seal long
   >     hpmimg -x -h long -u u.out | tail -1; echo "[${PIPESTATUS[0]}] $(ls u.out 2>&1)"; rm -f u.out; done
-   Error: input file fread(offset=1024) failed, Success
+   Error: input file fread(offset=1024) failed, unexpected end of file
   [1] ls: cannot access 'u.out': No such file or directory
-   Error: input file fread(offset=1024) failed, Success
+   Error: input file fread(offset=1024) failed, unexpected end of file
   [1] ls: cannot access 'u.out': No such file or directory
    Error: upload data length 2147483648 is 2 GiB or more, the image is damaged.
   [1] ls: cannot access 'u.out': No such file or directory
