@@ -71,14 +71,15 @@ void fill_names(uint8_t choice) {
         set_name(ctx.component_names[3], work_dir + "/missing/app.bin");
 }
 
-// Every way out of the tool runs cleanup first, so after a run nothing may be left open or
-// allocated; a leftover would otherwise surface later as a leak of a later input.
+// Every way out of the tool runs cleanup first, so after a run nothing may be left open,
+// allocated or half-written; a leftover would otherwise surface later, in a later input.
 void check_released() {
-    bool released = ctx.input == nullptr && ctx.output == nullptr && ctx.image_name == nullptr;
+    bool released = ctx.input == nullptr && ctx.output == nullptr && ctx.image_name == nullptr &&
+                    ctx.temp_made == 0;
     for (const char* name : ctx.component_names)
         released = released && name == nullptr;
     if (!released) {
-        fprintf(stderr, "hpmimg left a stream open or a name buffer allocated\n");
+        fprintf(stderr, "hpmimg left a stream open, a name buffer allocated or a temporary file\n");
         abort();
     }
 }

@@ -83,6 +83,8 @@ The target device comes from the first key in the RFS, Kernel, U-Boot, APP or im
   07
   $ : > varn400-zImage; device -u opt/varn600e/u-boot.bin -k varn400-zImage -h a.hpm
   03
+  $ : > varn800.img; : > tesk800; device -k tesk800 -r varn800.img -h a.hpm
+  07
 
 A later option replaces an earlier one, a shorter name too; the revision stays unless a new
 one is given:

@@ -67,8 +67,8 @@ Headers that are not accepted:
    Error: invalid HPM image header.
    Error: invalid HPM image header.
   [1]
-  $ mkfifo fifo; truncate -s 4G huge.hpm
-  $ for file in none.hpm . fifo huge.hpm /sys/bus/pci/rescan; do hpmimg -x -h $file; echo "[$?]"; done
+  $ mkfifo fifo; truncate -s 4G huge.hpm; truncate -s 4294967295 largest.hpm
+  $ for file in none.hpm . fifo huge.hpm largest.hpm; do hpmimg -x -h $file; echo "[$?]"; done
    Error: stat('none.hpm') failed, No such file or directory
   [1]
    Error: fread(header) failed, Is a directory
@@ -77,6 +77,10 @@ Headers that are not accepted:
   [1]
    Error: HPM image is too large (4 GiB or more).
   [1]
+   Error: invalid HPM image header.
+  [1]
+  $ rescan=/sys/bus/pci/rescan; if [ -e $rescan ]; then hpmimg -x -h $rescan
+  > else echo "skip: no write-only sysfs file $rescan here"; fi
    Error: open('/sys/bus/pci/rescan', read) failed, Permission denied
   [1]
 

@@ -4,6 +4,8 @@
 # The indented lines after a command are its expected output, standard error included;
 # "  [N]" states a non-zero exit status; a line ending in " (no-eol)" lacks its newline.
 # Other lines are commentary. Prints the differences and fails when the run differs.
+# A command whose whole output is one "skip: REASON" line stands for its expected output on a
+# host that cannot run it; the test then exits 77 (skipped) if nothing else differs.
 # Usage: run.sh TRANSCRIPT HPMIMG_BINARY [EMULATOR WORDS...]
 set -euo pipefail
 transcript=$(realpath "$1")
@@ -34,12 +36,17 @@ awk -v prelude="$here/prelude.sh" '
 (cd "$work/run" && PATH="$work/bin:$PATH" TZ=UTC LC_ALL=C bash "$work/script.sh" >"$work/output" </dev/null) || true
 
 # The transcript as it should read with the actual output in place of the expected one.
-awk -v output="$work/output" '
+awk -v output="$work/output" -v skipped="$work/skipped" '
     function flush_output(   line, n, i, status) {
         n = 0
         while ((getline line < output) > 0) {
             if (line ~ /^@@@ [0-9]+$/) break
             lines[++n] = line
+        }
+        if (n == 2 && lines[1] ~ /^skip: / && lines[2] == "") {
+            print lines[1] >> skipped
+            for (i = 1; i <= expected; i++) print want[i]
+            return
         }
         status = substr(line, 5)
         if (n > 0 && lines[n] == "") n--
@@ -47,11 +54,15 @@ awk -v output="$work/output" '
         for (i = 1; i <= n; i++) print "  " lines[i]
         if (status != 0) print "  [" status "]"
     }
-    /^  \$ / { if (open) flush_output(); print; open = 1; next }
+    /^  \$ / { if (open) flush_output(); print; open = 1; expected = 0; next }
     /^  > / { print; next }
-    /^  / { next }
+    /^  / { want[++expected] = $0; next }
     { if (open) flush_output(); open = 0; print }
     END { if (open) flush_output() }
 ' "$transcript" >"$work/actual.t"
 
-diff -u --label expected --label actual "$transcript" "$work/actual.t"
+diff -u -a --label expected --label actual "$transcript" "$work/actual.t"
+if [ -s "$work/skipped" ]; then
+    cat "$work/skipped"
+    exit 77
+fi
