@@ -40,6 +40,12 @@ int close_stream(FILE*& slot) {
     return stream != nullptr ? fclose(stream) : 0;
 }
 
+// The length of the path's directory part, its last '/' included.
+std::size_t directory_length(const char* path) {
+    const char* slash = strrchr(path, '/');
+    return slash != nullptr ? std::size_t(slash + 1 - path) : 0;
+}
+
 // The file a chain of symbolic links ends at, in ctx.target_name: the new file goes beside
 // it and the links stay links.
 void follow_links(const char* name) {
@@ -49,8 +55,7 @@ void follow_links(const char* name) {
         const ssize_t length = readlink(ctx.target_name, link, sizeof link - 1);
         if (length < 0)
             return;
-        const char* slash = link[0] == '/' ? nullptr : strrchr(ctx.target_name, '/');
-        const std::size_t kept = slash != nullptr ? std::size_t(slash + 1 - ctx.target_name) : 0;
+        const std::size_t kept = link[0] == '/' ? 0 : directory_length(ctx.target_name);
         if (kept + std::size_t(length) >= sizeof ctx.target_name)
             open_failed(name, "write", ENAMETOOLONG);
         std::memcpy(ctx.target_name + kept, link, std::size_t(length));
@@ -68,8 +73,7 @@ mode_t file_creation_mask() {
 // A new file in the target's directory, with the permission bits the target has, or the
 // ones a newly created target would get.
 int make_temp_file(const char* name, mode_t mode) {
-    const char* slash = strrchr(ctx.target_name, '/');
-    const std::size_t kept = slash != nullptr ? std::size_t(slash + 1 - ctx.target_name) : 0;
+    const std::size_t kept = directory_length(ctx.target_name);
     std::memcpy(ctx.temp_name, ctx.target_name, kept);
     std::memcpy(ctx.temp_name + kept, temp_file_pattern, sizeof temp_file_pattern);
     const int fd = mkstemp(ctx.temp_name);
