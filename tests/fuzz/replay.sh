@@ -32,7 +32,6 @@ md5_verdict() {
 
 hpmimg() { "${tool[@]}" "$@"; }
 eval "$(sed -n 's/^    \$ \(sound() .*\)/\1/p' "$root/README.md")"
-declare -F sound >/dev/null || { echo "README.md shows no sound() recipe"; exit 1; }
 
 # Test mode; extract mode into four files; extract mode refusing the image itself as the
 # U-Boot file and failing to open an APP file in a missing directory.
@@ -63,14 +62,12 @@ for input in "$work"/inputs/*; do
             echo "FAIL $(basename "$input"): hpmimg $args: $outcome"
             head -c 4000 stderr.txt
         elif [[ $args == -t* ]]; then
-            oracle=sound recipe=damaged
+            oracle=damaged recipe=damaged
             [[ $status -eq 0 && $expected == OK ]] && ! grep -Eq \
-                '^ (Error|Warning): |Checksum += (0x[0-9A-F]{2} \(Error\)|Error)$' stdout.txt ||
-                oracle=damaged
+                '^ (Error|Warning): |Checksum += (0x.. \(Error\)|Error)$' stdout.txt && oracle=sound
             sound img.hpm >/dev/null && recipe=sound
             if [[ $recipe != "$oracle" || $input == */created-* && $recipe == damaged ]]; then
-                failures=$((failures + 1))
-                echo "FAIL $(basename "$input"): the recipe finds it $recipe"
+                failures=$((failures + 1)) && echo "FAIL $(basename "$input"): recipe: $recipe"
             fi
         fi
     done
