@@ -24,7 +24,8 @@ cd "$work"
 python3 -c '
 import sys
 for name, size in (("u-boot.bin", 100), ("zImage", 1025), ("rfs.img", 1), ("app.tar", 0),
-                   ("big.bin", 3000), ("varn1900-app.tar", 17)):
+                   ("big.bin", 3000), ("varn1900-app.tar", 17), ("x(Error)", 5), ("Warning", 2),
+                   (" MD5 Checksum       = OK", 3)):
     open(name, "wb").write(bytes((n * 7 + n // 251 + size) & 255 for n in range(size)))
 '
 create() {
@@ -36,6 +37,8 @@ create one-uboot.hpm -v 1.0 -u u-boot.bin:1.0.1
 create one-kernel.hpm -v 1.2.3 -k big.bin:2.6.1
 create two.hpm -v 3.4 -e 1.0 -r rfs.img:0.9.12 -a app.tar:7.10.255
 create four.hpm -v 128.10.255 -e 2.1.5 -u u-boot.bin -k zImage:1.1 -r rfs.img -a varn1900-app.tar
+# Descriptions that read like verdicts: a sound image all the same.
+create named.hpm -v 1.0 -e 1.0 -u 'x(Error)' -k Warning -r ' MD5 Checksum       = OK'
 
 python3 - "$out" <<'EOF'
 import hashlib, struct, sys
@@ -84,7 +87,7 @@ def upload(mask, length, data=b"", description=b"zImage", minor=0x23, aux3=0):
 
 # Created images, with the build time fixed so that the corpus is the same on every run.
 created = {}
-for name in ("one-uboot", "one-kernel", "two", "four"):
+for name in ("one-uboot", "one-kernel", "two", "four", "named"):
     image = body_of(open(f"{name}.hpm", "rb").read())
     image[15:19] = struct.pack("<I", 0x6B12AB40)
     image[34] = zero_sum(image[:34])
@@ -147,4 +150,7 @@ seed("bad-md5.hpm", bytes(trailer(four)[:-1]) + b"\x00")
 flipped = bytearray(trailer(four))
 flipped[HEADER + 3 + 34 + 50] ^= 0x01
 seed("flipped-data-bit.hpm", flipped)
+flipped = bytearray(trailer(created["named"]))
+flipped[HEADER + 3 + 34] ^= 0x01
+seed("flipped-named.hpm", flipped)
 EOF
