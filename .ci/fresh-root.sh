@@ -7,8 +7,10 @@
 # and none skipped. Needs root (or sudo) and Debian's mirrors; the root's tarball is cached
 # in ${XDG_CACHE_HOME:-~/.cache}/hpmimg, keyed by its package list, and rebuilt after 30 days.
 set -euo pipefail
+# chroot and mount need root; the cache stays the caller's.
+[ "$(id -u)" -eq 0 ] ||
+    exec sudo env XDG_CACHE_HOME="${XDG_CACHE_HOME:-$HOME/.cache}" bash "$0" "$@"
 cd "$(dirname "$0")/.."
-[ "$(id -u)" -eq 0 ] || exec sudo XDG_CACHE_HOME="${XDG_CACHE_HOME:-$HOME/.cache}" bash "$0" "$@"
 
 suite=bookworm
 packages=ca-certificates,git,cmake,g++,make
@@ -18,8 +20,12 @@ commit=$(git rev-parse HEAD)
 command_running() {
     grep -m1 -E "^    (.*&& *)?cmake --workflow --preset $1( |\$)" README.md | sed 's/^    //'
 }
-build_command=$(command_running release) || { echo "fresh-root: README.md runs no release workflow" >&2; exit 1; }
-test_command=$(command_running test) || { echo "fresh-root: README.md runs no test workflow" >&2; exit 1; }
+fail() {
+    echo "fresh-root: $*" >&2
+    exit 1
+}
+build_command=$(command_running release) || fail "README.md runs no release workflow"
+test_command=$(command_running test) || fail "README.md runs no test workflow"
 
 cache=${XDG_CACHE_HOME:-$HOME/.cache}/hpmimg
 tarball=$cache/root-$suite-$(echo "$packages" | sha256sum | cut -c1-16).tar
@@ -65,6 +71,7 @@ git clone -q --no-hardlinks . "$root/root/hpmimg"
 git -C "$root/root/hpmimg" checkout -q --detach "$commit"
 
 # in_root COMMAND: runs it with bash in the clone, as root in a clean environment.
+# shellcheck disable=SC2016 # $1 is expanded by the bash in the root
 in_root() {
     chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
         PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
@@ -74,12 +81,9 @@ in_root() {
 echo "fresh-root: \$ $build_command"
 in_root "$build_command" | tee "$root/build.log"
 tail -n1 "$root/build.log" | grep -qx ' MD5 Checksum       = OK' ||
-    { echo "fresh-root: the first command did not end with the MD5 verdict OK" >&2; exit 1; }
+    fail "the first command did not end with the MD5 verdict OK"
 
 echo "fresh-root: \$ $test_command"
 in_root "$test_command" | tee "$root/test.log"
-if grep -q 'The following tests did not run' "$root/test.log"; then
-    echo "fresh-root: tests were skipped" >&2
-    exit 1
-fi
-echo "fresh-root: both README commands passed in a bare $suite root at $commit"
+! grep -q 'The following tests did not run' "$root/test.log" || fail "some tests were skipped"
+echo "fresh-root: both README commands passed in a bare $suite root, $SECONDS s"
