@@ -13,7 +13,7 @@ build() { # build FOLDER: clone the commit into FOLDER, build and package it the
     git clone -q --no-hardlinks . "$1"
     cd "$1"
     git checkout -q --detach "$commit"
-    cmake --preset release -DHPMIMG_TESTS=OFF -DHPMIMG_BENCH=OFF >/dev/null
+    cmake --preset release >/dev/null
     cmake --build build/release -j2 >/dev/null
     cd build/release
     cpack -G DEB >/dev/null 2>&1

@@ -3,9 +3,10 @@
 # digests of 16 KiB against `openssl speed -evp md5 -bytes 16384` with their ratio.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bench=build/release/bench/md5_bench
-data=build/release/bench/random-64m.bin
-[ -x "$bench" ] || cmake --workflow --preset release >/dev/null
+bench=build/bench/bench/md5_bench
+data=build/bench/bench/random-64m.bin
+[ -x "$bench" ] || bash bench/build.sh >/dev/null
+command -v openssl >/dev/null || bash .ci/apt-install.sh openssl >&2
 [ -f "$data" ] || head -c 64M /dev/urandom >"$data"
 md5sum "$data" >/dev/null # warm the page cache
 

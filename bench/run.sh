@@ -4,15 +4,16 @@
 # prints per mode the median, its ratio to the baseline with the goal, the peak RSS (also
 # on a 1 KiB component) and the bytes the mode read from its input (counted with strace).
 # Baselines: md5sum + cp for create and extract, md5sum alone for test.
-# Usage: bench/run.sh [runs]    (default 5; builds the release preset when needed)
+# Usage: bench/run.sh [runs]    (default 5; builds the bench preset when needed)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-5}
-tool=$PWD/build/release/hpmimg
-work=$PWD/build/release/bench-data
+tool=$PWD/build/bench/hpmimg
+work=$PWD/build/bench/bench-data
 data=$work/data-1g.bin
+[ -x "$tool" ] || bash bench/build.sh >/dev/null
+[ -x /usr/bin/time ] || bash .ci/apt-install.sh time >&2
 mkdir -p "$work"
-[ -x "$tool" ] || cmake --workflow --preset release >/dev/null
 [ -f "$data" ] || head -c 1G /dev/urandom >"$data"
 head -c 1K "$data" >"$work/small.bin"
 cat "$data" >/dev/null # into the page cache, as every later run finds it

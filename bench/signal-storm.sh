@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Sends SIGINT, SIGTERM or SIGQUIT at a random instant to create, test and extract runs of
-# the release build and counts the runs that did not end within 3 seconds (killed then),
-# the runs that ended with status 3, those that ended before the signal came, and any other.
+# the optimised build (bench preset) and counts the runs that did not end within 3 seconds
+# (killed then), the runs that ended with status 3, those that ended before the signal came,
+# and any other.
 # Usage: bench/signal-storm.sh [runs]    (default 1200)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-1200}
-tool=$PWD/build/release/hpmimg
-[ -x "$tool" ] || cmake --workflow --preset release >/dev/null
+tool=$PWD/build/bench/hpmimg
+[ -x "$tool" ] || bash bench/build.sh >/dev/null
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"

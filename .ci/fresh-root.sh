@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# The README's two set-up commands on a fresh machine: a minimal Debian 12 root holding only
+# git, cmake, g++, make and ca-certificates (made by mmdebstrap), a clone of the current
+# commit in it, and the two commands read out of README.md, so that the README and this
+# check cannot drift apart, run as root in the root with /proc, /sys and /dev bound in.
+# The first must end with the image's MD5 verdict "OK", the second with every test passed
+# and none skipped. Needs root (or sudo) and Debian's mirrors; the root's tarball is cached
+# in ${XDG_CACHE_HOME:-~/.cache}/hpmimg, keyed by its package list, and rebuilt after 30 days.
+set -euo pipefail
+# chroot and mount need root; the cache stays the caller's.
+[ "$(id -u)" -eq 0 ] ||
+    exec sudo env XDG_CACHE_HOME="${XDG_CACHE_HOME:-$HOME/.cache}" bash "$0" "$@"
+cd "$(dirname "$0")/.."
+
+suite=bookworm
+packages=ca-certificates,git,cmake,g++,make
+commit=$(git rev-parse HEAD)
+
+# The commands: the first indented README line that runs each workflow preset.
+command_running() {
+    grep -m1 -E "^    (.*&& *)?cmake --workflow --preset $1( |\$)" README.md | sed 's/^    //'
+}
+fail() {
+    echo "fresh-root: $*" >&2
+    exit 1
+}
+build_command=$(command_running release) || fail "README.md runs no release workflow"
+test_command=$(command_running test) || fail "README.md runs no test workflow"
+
+cache=${XDG_CACHE_HOME:-$HOME/.cache}/hpmimg
+tarball=$cache/root-$suite-$(echo "$packages" | sha256sum | cut -c1-16).tar
+root=$(mktemp -d /tmp/hpmimg-root-XXXXXX)
+mounts=()
+cleanup() {
+    local status=$? i
+    rm -f "$tarball.new"
+    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do
+        umount -R "${mounts[i]}" || umount -R -l "${mounts[i]}" || status=1
+    done
+    # Never delete through a mount that is still there.
+    if grep -q " $root/" /proc/self/mountinfo; then
+        echo "fresh-root: $root still has mounts; not removing it" >&2
+        status=1
+    else
+        rm -rf --one-file-system "$root"
+    fi
+    exit $status
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+command -v mmdebstrap >/dev/null || bash .ci/apt-install.sh mmdebstrap
+mkdir -p "$cache"
+find "$tarball" -mtime +30 -delete 2>/dev/null || true
+if [ ! -f "$tarball" ]; then
+    echo "fresh-root: making the $suite root ($packages)"
+    mmdebstrap --quiet --variant=apt --format=tar --include="$packages" "$suite" "$tarball.new"
+    mv "$tarball.new" "$tarball"
+fi
+tar -C "$root" -xf "$tarball"
+for dir in proc sys dev; do
+    mount --rbind "/$dir" "$root/$dir"
+    mounts+=("$root/$dir")
+    # Unmounting at the end must not reach back into the host's own mounts.
+    mount --make-rslave "$root/$dir"
+done
+rm -f "$root/etc/resolv.conf"
+cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+git clone -q --no-hardlinks . "$root/root/hpmimg"
+git -C "$root/root/hpmimg" checkout -q --detach "$commit"
+
+# in_root COMMAND: runs it with bash in the clone, as root in a clean environment.
+# shellcheck disable=SC2016 # $1 is expanded by the bash in the root
+in_root() {
+    chroot "$root" /usr/bin/env -i HOME=/root TERM=dumb \
+        PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+        bash -c 'cd /root/hpmimg && eval "$1"' bash "$1"
+}
+
+echo "fresh-root: \$ $build_command"
+in_root "$build_command" | tee "$root/build.log"
+tail -n1 "$root/build.log" | grep -qx ' MD5 Checksum       = OK' ||
+    fail "the first command did not end with the MD5 verdict OK"
+
+echo "fresh-root: \$ $test_command"
+in_root "$test_command" | tee "$root/test.log"
+! grep -q 'The following tests did not run' "$root/test.log" || fail "some tests were skipped"
+echo "fresh-root: both README commands passed in a bare $suite root, $SECONDS s"
