@@ -16,4 +16,6 @@ command -v python3 >/dev/null || packages+=(python3)
 command -v strace >/dev/null || packages+=(strace)
 # valgrind.create_test_extract.
 command -v valgrind >/dev/null || packages+=(valgrind)
+# cli.outputs fills a small tmpfs, mounted in a mount namespace of its own.
+command -v mount >/dev/null || packages+=(mount)
 bash .ci/apt-install.sh "${packages[@]}"
