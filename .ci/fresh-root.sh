@@ -59,6 +59,11 @@ if [ ! -f "$tarball" ]; then
     mv "$tarball.new" "$tarball"
 fi
 tar -C "$root" -xf "$tarball"
+# On a real machine / is a mount point; tests that make a mount namespace of their own
+# (unshare -m) need that.
+mount --bind "$root" "$root"
+mounts+=("$root")
+mount --make-rslave "$root"
 for dir in proc sys dev; do
     mount --rbind "/$dir" "$root/$dir"
     mounts+=("$root/$dir")
