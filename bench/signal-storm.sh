@@ -20,7 +20,7 @@ signals=(INT TERM QUIT)
 image_size=$(stat -c %s img.hpm)
 hung=0 stopped=0 finished=0 early=0 other=0 cut=0 left=0
 # Background jobs start with SIGINT and SIGQUIT ignored, which the tool keeps; restore them.
-signalled() { trap - INT QUIT; exec "$tool" "$@"; }
+signalled() { exec env --default-signal=INT,QUIT "$tool" "$@"; }
 for ((n = 0; n < runs; n++)); do
     # shellcheck disable=SC2086 # the mode is a word list
     signalled ${modes[n % 3]} >out 2>&1 &

@@ -18,7 +18,6 @@ A file system that fills up, the file size limit and a signal leave the old file
   kept
   $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm
   $ truncate -s 67108957 big.hpm; md5sum * > ../sums
-  $ signalled() { trap - INT QUIT; exec hpmimg "$@"; }
   $ for args in "-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"; do
   >     signalled $args > /dev/null & busy $!; kill -INT $!; wait $!; echo "[$?] $(kept)"; done
   [3] kept

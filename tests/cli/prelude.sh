@@ -44,6 +44,13 @@ blocked() {
     done
 }
 
+# signalled ARGS...: runs hpmimg in place of the shell, with SIGINT and SIGQUIT at their
+# defaults: a shell starts background jobs with them ignored (and cannot undo that when it
+# was started so itself), and hpmimg keeps signals ignored on entry. Start it with `&`.
+signalled() {
+    exec env --default-signal=INT,QUIT hpmimg "$@"
+}
+
 # flip FILE OFFSET: inverts every bit of one byte, so that it changes for certain.
 flip() {
     patch "$1" "$2" "$(printf '%02x' $(($(od -An -tu1 -j "$2" -N 1 "$1") ^ 255)))"

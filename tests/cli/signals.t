@@ -6,10 +6,8 @@ component, and an image holding it (with a wrong trailer), keep every mode busy:
 
 SIGINT, SIGQUIT and SIGTERM end create, test and extract with the notice (no newline) and
 status 3, after a SIGHUP that is ignored; a second signal during the first one's cleanup
-changes nothing. (A shell starts background jobs with SIGINT and SIGQUIT ignored, which the
-tool keeps: `signalled`, only ever started with `&`, restores them first.)
+changes nothing (`signalled` starts the tool with SIGINT and SIGQUIT not ignored):
 
-  $ signalled() { trap - INT QUIT; exec hpmimg "$@"; }
   $ stop() { local signal=$1; shift; signalled "$@" > out 2>&1 & local pid=$!; busy $pid
   >     kill -HUP $pid; kill -$signal $pid; sleep 0.001; kill -$signal $pid 2>/dev/null
   >     wait $pid; echo "[$?]$(tail -n 1 out), notices $(grep -c caught out), sanitizer $(grep -ci sanitizer out)"; }
