@@ -65,10 +65,11 @@ Control bytes of a description print escaped, so no image adds a line or drives 
 Extract delivers every component named, or says which it could not; one file named for two
 components is refused:
 
-  $ hpmimg -x -h fw.hpm -u u.out -k k.out -a a.out | tail -3; ls u.out
+  $ hpmimg -x -h fw.hpm -u u.out -k k.out -a a.out | tail -3; echo "[${PIPESTATUS[0]}]"; ls u.out
    MD5 Checksum       = OK
    Error: the image holds no U-Boot to write to 'u.out'
    Error: the image holds no APP to write to 'a.out'
+  [1]
   ls: cannot access 'u.out': No such file or directory
   [2]
   $ hpmimg -x -h fw.hpm -u same -k same -r same; hpmimg -x -h fw.hpm -u k.out -a ./k.out; ls same
