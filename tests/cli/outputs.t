@@ -25,11 +25,13 @@ A file system that fills up, the file size limit and a signal leave the old file
 
 A new file gets 0666 less the umask, a replaced one keeps its mode; a symbolic link stays:
 
-  $ umask 027; chmod 604 k.out; ln -s k.out link; hpmimg -x -h fw.hpm -k new.out > /dev/null
-  $ hpmimg -x -h fw.hpm -k link > /dev/null; stat -c '%A %n' new.out k.out link
-  -rw-r----- new.out
+  $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
+  $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null
+  $ stat -c '%A %n' new1 new2 k.out k-out-link
+  -rw-r----- new1
+  -rw-r----- new2
   -rw----r-- k.out
-  lrwxrwxrwx link
+  lrwxrwxrwx k-out-link
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
