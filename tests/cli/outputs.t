@@ -27,7 +27,7 @@ A new file gets 0666 less the umask, a replaced one keeps its mode; a symbolic l
 
   $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
   $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null
-  $ stat -c '%A %n' new1 new2 k.out k-out-link
+  $ stat -c '%A %n' new1 new2 k.out *link*
   -rw-r----- new1
   -rw-r----- new2
   -rw----r-- k.out
