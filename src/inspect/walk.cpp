@@ -64,7 +64,7 @@ uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t
         return 0;
     }
     const char* name = ctx.component_names[component];
-    if (same_file(name, ctx.image_name))
+    if (same_regular_file(name, ctx.image_name))
         report(1, " Error: %s file '%s' is the image file itself", components[component].name,
                name);
     open_output(name);
@@ -75,7 +75,7 @@ uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t
 }
 
 // The body and data of an Upload action; false when the body does not fit before the trailer.
-bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, uint8_t* written) {
+bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract, uint8_t& written) {
     if (end - pos < upload_body_size) {
         report(0, " Warning: dropping invalid upload action header.");
         return false;
@@ -91,9 +91,9 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, uint8_t* writt
         report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
                body.data_length);
     const int32_t length = static_cast<int32_t>(body.data_length);
-    if (written != nullptr)
-        *written = static_cast<uint8_t>(
-            *written | extract_data(components, pos, length, end + static_cast<uint32_t>(trailer_size)));
+    const uint32_t image_size = end + static_cast<uint32_t>(trailer_size);
+    if (extract)
+        written = static_cast<uint8_t>(written | extract_data(components, pos, length, image_size));
     else
         copy_data(length, false);
     pos += body.data_length;
@@ -117,7 +117,7 @@ uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
         const action_header action = parse_action(raw);
         print_action(action);
         if (action.type == action_upload &&
-            !walk_upload(action.components, pos, end, extract ? &written : nullptr))
+            !walk_upload(action.components, pos, end, extract, written))
             break;
     }
     report(0, separator);

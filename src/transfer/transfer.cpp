@@ -45,12 +45,6 @@ void copy_data(int32_t length, bool write) {
     }
 }
 
-bool same_file(const char* first, const char* second) {
-    struct stat a, b;
-    return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev &&
-           a.st_ino == b.st_ino;
-}
-
 bool same_regular_file(const char* first, const char* second) {
     struct stat a, b;
     const bool a_exists = stat(first, &a) == 0, b_exists = stat(second, &b) == 0;
