@@ -18,4 +18,6 @@ command -v strace >/dev/null || packages+=(strace)
 command -v valgrind >/dev/null || packages+=(valgrind)
 # cli.outputs fills a small tmpfs, mounted in a mount namespace of its own.
 command -v mount >/dev/null || packages+=(mount)
+# cli.outputs sets ACLs to see that a replaced file keeps its own.
+command -v setfacl >/dev/null || packages+=(acl)
 bash .ci/apt-install.sh "${packages[@]}"

@@ -70,7 +70,7 @@ void check_before_opening(const options& opts) {
                    strerror(errno));
         image_size += action_header_size + upload_body_size +
                       static_cast<uint64_t>(component_size(component));
-        if (same_regular_file(name, ctx.image_name))
+        if (same_output(name, ctx.image_name))
             report(1, " Error: %s file '%s' is the image file itself", components[component].name,
                    name);
     }

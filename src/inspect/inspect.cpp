@@ -17,11 +17,17 @@
 
 namespace {
 
+// The size comes from the opened file, so that it and the bytes read belong to one file even
+// when the name is given to another meanwhile. Only a regular file has a size to walk to.
 // The walk counts positions in 32 bits, so the image must stay below 4 GiB.
-uint32_t image_size() {
+uint32_t open_image() {
     struct stat info;
     if (stat(ctx.image_name, &info) != 0)
         report(1, " Error: stat('%s') failed, %s", ctx.image_name, strerror(errno));
+    if (S_ISREG(info.st_mode))
+        open_input(ctx.image_name);
+    if (!S_ISREG(info.st_mode) || fstat(fileno(ctx.input), &info) != 0 || !S_ISREG(info.st_mode))
+        report(1, " Error: HPM image file '%s' is not a regular file", ctx.image_name);
     if (info.st_size < static_cast<off_t>(image_header_size))
         report(1, " Error: HPM image is too short.");
     if (info.st_size > static_cast<off_t>(UINT32_MAX))
@@ -109,7 +115,7 @@ void check_outputs() {
             report(1, " Error: %s file '%s' is standard output", components[component].name,
                    names[component]);
         for (int other = 0; other < component; ++other)
-            if (same_regular_file(names[other], names[component]))
+            if (same_output(names[other], names[component]))
                 report(1, " Error: %s file '%s' is also the %s file", components[component].name,
                        names[component], components[other].name);
     }
@@ -135,8 +141,7 @@ void check_delivered(uint8_t written) {
 void inspect_image(bool dump_header, bool extract) {
     if (extract)
         check_outputs();
-    const uint32_t size = image_size();
-    open_input(ctx.image_name);
+    const uint32_t size = open_image();
     const header_bytes bytes = read_header(size);
     const image_header header = parse_header(bytes);
     check_signature(header);

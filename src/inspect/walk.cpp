@@ -64,7 +64,7 @@ uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t
         return 0;
     }
     const char* name = ctx.component_names[component];
-    if (same_regular_file(name, ctx.image_name))
+    if (same_output(name, ctx.image_name))
         report(1, " Error: %s file '%s' is the image file itself", components[component].name,
                name);
     open_output(name);

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <sys/stat.h>
 
 constexpr std::size_t name_buffer_size = 4096;
 constexpr std::size_t transfer_buffer_size = 1024;
@@ -31,10 +32,15 @@ struct run_context {
     md5_ctx digest;
     uint64_t digest_left; // bytes still to be digested as they are read
     // A regular output is written to a new file beside its target and renamed onto it when
-    // complete; until then temp_made is set, and every way out removes the file.
+    // complete. The new file has no name while it is written where the file system allows;
+    // while it has a temporary name, temp_made is set, and every way out removes it.
     char target_name[name_buffer_size];
     char temp_name[name_buffer_size + sizeof temp_file_pattern];
     volatile sig_atomic_t temp_made;
+    bool output_renamed;  // the output goes to target_name, not written in place
+    bool output_unnamed;  // it has no name yet (O_TMPFILE)
+    bool output_replaces; // a file is under target_name: its owner's settings are kept
+    struct stat replaced; // that file, as it was when the run opened the output
 };
 
 extern run_context ctx;
@@ -52,3 +58,8 @@ void close_output(const char* name);
 // Closes whatever is open, unchecked, and removes an output not yet complete: the way out
 // after an error or a signal.
 void close_streams();
+// Whether two output names lead to one file, existing or to be made (links followed, hard
+// links alike); names that lead to a device, a pipe or the like never count as one.
+bool same_output(const char* first, const char* second);
+// Whether the name leads to the regular file or pipe that standard output writes to.
+bool is_standard_output(const char* name);

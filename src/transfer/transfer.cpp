@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 void start_digest(uint64_t length) {
     md5_init(ctx.digest);
@@ -43,18 +41,4 @@ void copy_data(int32_t length, bool write) {
             report(1, " Error: output file fwrite(offset=%d) failed, %s", done, strerror(errno));
         done += static_cast<int32_t>(chunk);
     }
-}
-
-bool same_regular_file(const char* first, const char* second) {
-    struct stat a, b;
-    const bool a_exists = stat(first, &a) == 0, b_exists = stat(second, &b) == 0;
-    if (a_exists && b_exists)
-        return S_ISREG(a.st_mode) && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-    return !a_exists && !b_exists && std::strcmp(first, second) == 0;
-}
-
-bool is_standard_output(const char* name) {
-    struct stat out, file;
-    return fstat(STDOUT_FILENO, &out) == 0 && (S_ISREG(out.st_mode) || S_ISFIFO(out.st_mode)) &&
-           stat(name, &file) == 0 && file.st_dev == out.st_dev && file.st_ino == out.st_ino;
 }

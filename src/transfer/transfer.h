@@ -19,7 +19,3 @@ const char* read_failure();
 // digesting each and writing it to the output stream when write is set.
 // A length below 1 moves nothing. Reports and exits on a short read or write.
 void copy_data(int32_t length, bool write);
-// Whether two names lead to the same regular file, or are the same name of no file yet.
-bool same_regular_file(const char* first, const char* second);
-// Whether the name leads to the regular file or pipe that standard output writes to.
-bool is_standard_output(const char* name);

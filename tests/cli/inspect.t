@@ -67,18 +67,26 @@ Headers that are not accepted:
    Error: invalid HPM image header.
    Error: invalid HPM image header.
   [1]
-  $ mkfifo fifo; truncate -s 4G huge.hpm; truncate -s 4294967295 largest.hpm
-  $ for file in none.hpm . fifo huge.hpm largest.hpm; do hpmimg -x -h $file; echo "[$?]"; done
+  $ truncate -s 4G huge.hpm; truncate -s 4294967295 largest.hpm
+  $ for file in none.hpm . /dev/stdin huge.hpm largest.hpm; do cat kernel.hpm | hpmimg -x -h $file; echo "[$?]"; done
    Error: stat('none.hpm') failed, No such file or directory
   [1]
-   Error: fread(header) failed, Is a directory
+   Error: HPM image file '.' is not a regular file
   [1]
-   Error: HPM image is too short.
+   Error: HPM image file '/dev/stdin' is not a regular file
   [1]
    Error: HPM image is too large (4 GiB or more).
   [1]
    Error: invalid HPM image header.
   [1]
+The size is the opened file's own: an image that another takes the place of, after the tool
+looked at the name and before it opened it (strace holds the opening back), is read whole:
+
+  $ if strace -o /dev/null true 2> /dev/null; then cp kernel.hpm race.hpm
+  >     ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -P race.hpm -e trace=openat \
+  >         -e inject=openat:delay_enter=1500000 hpmimg -t -h race.hpm > out 2> /dev/null & sleep 0.5
+  >     cp valid next.hpm; mv next.hpm race.hpm; wait $!; tail -1 out; else echo "skip: no strace"; fi
+   MD5 Checksum       = OK
   $ rescan=/sys/bus/pci/rescan; if [ -e $rescan ]; then hpmimg -x -h $rescan
   > else echo "skip: no write-only sysfs file $rescan here"; fi
    Error: open('/sys/bus/pci/rescan', read) failed, Permission denied

@@ -4,8 +4,9 @@ files of the folder that changed since, and the temporary files left, if any:
   $ head -c 200000 /dev/urandom > k; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k; cp k k.out
   $ md5sum * > ../sums; kept() { md5sum -c ../sums 2>/dev/null | grep -v ': OK$'; ls -A | grep hpmimg-; echo kept; }
 
-A file system that fills up, the file size limit and a signal leave the old file in place
-(a sparse 64 MiB component, and an image holding one, keep create and extract busy):
+A file system that fills up, the file size limit and a signal leave the old file in place,
+SIGKILL too, since the new file has no name until it is complete (a sparse 64 MiB component,
+and an image holding one, keep create and extract busy):
 
   $ mkdir ../full; unshare -m sh -c 'mount -t tmpfs -o size=300k tmpfs ../full 2>/dev/null || exit 9
   >     cp fw.hpm ../full && cd ../full && hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k ../run/k; cmp fw.hpm ../run/fw.hpm && ls'
@@ -18,12 +19,16 @@ A file system that fills up, the file size limit and a signal leave the old file
   kept
   $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm
   $ truncate -s 67108957 big.hpm; md5sum * > ../sums
-  $ for args in "-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"; do
-  >     signalled $args > /dev/null & busy $!; kill -INT $!; wait $!; echo "[$?] $(kept)"; done
+  $ for args in "-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"; do for signal in INT KILL; do
+  >     signalled $args > /dev/null & busy $!; kill -$signal $!; wait $! 2> /dev/null; echo "[$?] $(kept)"; done; done
   [3] kept
+  [137] kept
   [3] kept
+  [137] kept
 
-A new file gets 0666 less the umask, a replaced one keeps its mode; a symbolic link stays:
+A new file gets what the shell's `>` gives it (0666 less the umask, or what the folder's
+default ACL says); a replaced one keeps its mode and its ACL, and gets none from the folder
+where it had none; a symbolic link stays:
 
   $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
   $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null
@@ -32,6 +37,34 @@ A new file gets 0666 less the umask, a replaced one keeps its mode; a symbolic l
   -rw-r----- new2
   -rw----r-- k.out
   lrwxrwxrwx k-out-link
+  $ mkdir acl; cp k acl/own; cp k acl/plain
+  $ if setfacl -m u:1001:rw acl/own 2> /dev/null && setfacl -d -m u:1001:rw,g::rw acl; then
+  >     hpmimg -x -h two.hpm -u acl/new -k acl/own > /dev/null; : > acl/shell
+  >     hpmimg -x -h fw.hpm -k acl/plain > /dev/null
+  >     for f in acl/*; do echo "$f:" $(getfacl -cnE $f); done
+  > else echo "skip: no ACLs here (no setfacl, or a file system without them)"; fi
+  acl/new: user::rw- user:1001:rw- group::rw- mask::rw- other::---
+  acl/own: user::rw- user:1001:rw- group::r-- mask::rw- other::---
+  acl/plain: user::rw- group::r-- other::---
+  acl/shell: user::rw- user:1001:rw- group::rw- mask::rw- other::---
+
+A replaced file keeps its owner and group where the run may set them (root both, any user a
+group it belongs to); where it may not, the file keeps no set-id bit, so that no run makes a
+set-id program of someone else's (user 1002, of group 2000, runs a copy of the tool):
+
+  $ as_user() { setpriv --reuid 1002 --regid 1002 --groups 2000 "$@"; }
+  $ if [ "$(id -u)" = 0 ] && chmod 711 .. && as_user test -r k; then
+  >     cp -L "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group
+  >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file; do cp k $f; done
+  >     chown 65534:65534 open/nobody; chmod 4755 open/nobody; chown 1001:1001 open/other
+  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 664 group/file
+  >     hpmimg -x -h fw.hpm -k open/nobody > /dev/null
+  >     for f in open/other group/file; do as_user ../user-hpmimg -x -h fw.hpm -k $f > /dev/null; done
+  >     stat -c '%u:%g %a %n' open/* group/*
+  > else echo "skip: only root can give files to other users"; fi
+  65534:65534 4755 open/nobody
+  1002:1002 755 open/other
+  1002:2000 664 group/file
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
@@ -41,7 +74,7 @@ whose size stat does not tell, gives no image:
    Error: RFS file 'rfs.img' changed while it was read
   rfs.img: FAILED
   kept
-  $ md5sum * > ../sums; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k /proc/self/status; kept
+  $ md5sum * > ../sums 2> /dev/null; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k /proc/self/status; kept
    Error: Kernel file '/proc/self/status' changed while it was read
   kept
 
@@ -65,7 +98,9 @@ Control bytes of a description print escaped, so no image adds a line or drives 
    Action Description = \x0AMD5 Checksum = OK\x1B\x7F
 
 Extract delivers every component named, or says which it could not; one file named for two
-components is refused:
+components is refused before anything is written, whether it exists or not, under any
+spelling: a second name, a link (also one in another folder, relative or absolute), a hard
+link; the image too. The kernel follows 40 links in a name, and so does the tool:
 
   $ hpmimg -x -h fw.hpm -u u.out -k k.out -a a.out | tail -3; echo "[${PIPESTATUS[0]}]"; ls u.out
    MD5 Checksum       = OK
@@ -74,11 +109,40 @@ components is refused:
   [1]
   ls: cannot access 'u.out': No such file or directory
   [2]
-  $ hpmimg -x -h fw.hpm -u same -k same -r same; hpmimg -x -h fw.hpm -u k.out -a ./k.out; ls same
+  $ mkdir sub other; ln -s new lnk; ln -s ../sub/t other/rel; ln -s "$PWD/sub/t" other/abs; ln k.out hard
+  $ for args in "-u same -k same -r same" "-u new -k ./new" "-u lnk -k sub/../new" \
+  >     "-u other/rel -k sub/t" "-u sub/t -k other/abs" "-u k.out -a hard" "-k ./sub/../fw.hpm"; do
+  >     hpmimg -x -h fw.hpm $args | grep Error; done; ls same new sub/t
    Error: Kernel file 'same' is also the U-Boot file
-   Error: APP file './k.out' is also the U-Boot file
+   Error: Kernel file './new' is also the U-Boot file
+   Error: Kernel file 'sub/../new' is also the U-Boot file
+   Error: Kernel file 'sub/t' is also the U-Boot file
+   Error: Kernel file 'other/abs' is also the U-Boot file
+   Error: APP file 'hard' is also the U-Boot file
+   Error: Kernel file './sub/../fw.hpm' is the image file itself
   ls: cannot access 'same': No such file or directory
+  ls: cannot access 'new': No such file or directory
+  ls: cannot access 'sub/t': No such file or directory
   [2]
+  $ ln -s end l40; for n in $(seq 39 -1 0); do ln -s l$((n + 1)) l$n; done
+  $ hpmimg -x -h fw.hpm -k l1 | tail -1; hpmimg -x -h fw.hpm -k l0 | tail -1; cmp k end && ls -l l1 | cut -c1
+   MD5 Checksum       = OK
+   Error: open('l0', write) failed, Too many levels of symbolic links
+  l
+
+Names of descriptors are written as the shell writes them, in place where they lead to a pipe
+or to a file that no name reaches (a deleted one); no file is made after a link's text:
+
+  $ hpmimg -c -v 1.0 -e 1.0 -h >(gzip > fw.gz) -k k; wait $!; zcat fw.gz > gz.hpm; hpmimg -t -h gz.hpm | tail -1
+   MD5 Checksum       = OK
+  $ hpmimg -x -h fw.hpm -k /dev/fd/3 3> >(wc -c > count) | grep Save; wait $!; cat count
+   Save Component to  = /dev/fd/3
+  200000
+  $ exec 4> victim; rm victim; hpmimg -x -h fw.hpm -k /proc/self/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
+   Save Component to  = /proc/self/fd/4
+  200000
+  0
+  [1]
 
 A SIGINT ignored on entry stays ignored:
 
