@@ -205,13 +205,14 @@ void name_temp_file(const char* name, int fd) {
 // run makes a set-id program of someone else's.
 mode_t keep_owner(int fd) {
     const struct stat& old = ctx.replaced;
-    const bool group_kept =
-        fchown(fd, old.st_uid, old.st_gid) == 0 || fchown(fd, uid_t(-1), old.st_gid) == 0;
+    if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, uid_t(-1), old.st_gid) != 0) {
+        // neither may be set: the new file stays this user's, in the group it was given
+    }
     struct stat now = {};
     mode_t mode = old.st_mode & 07777;
     if (fstat(fd, &now) != 0 || now.st_uid != old.st_uid)
         mode &= ~mode_t{S_ISUID};
-    if (!group_kept || now.st_gid != old.st_gid)
+    if (now.st_gid != old.st_gid)
         mode &= ~mode_t{S_ISGID};
     return mode;
 }

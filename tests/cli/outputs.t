@@ -57,14 +57,14 @@ set-id program of someone else's (user 1002, of group 2000, runs a copy of the t
   >     cp -L "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group
   >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file; do cp k $f; done
   >     chown 65534:65534 open/nobody; chmod 4755 open/nobody; chown 1001:1001 open/other
-  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 664 group/file
+  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file
   >     hpmimg -x -h fw.hpm -k open/nobody > /dev/null
   >     for f in open/other group/file; do as_user ../user-hpmimg -x -h fw.hpm -k $f > /dev/null; done
   >     stat -c '%u:%g %a %n' open/* group/*
   > else echo "skip: only root can give files to other users"; fi
   65534:65534 4755 open/nobody
   1002:1002 755 open/other
-  1002:2000 664 group/file
+  1002:2000 2664 group/file
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
