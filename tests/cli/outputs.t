@@ -58,11 +58,13 @@ that is standard output is refused before anything is written:
    Error: Kernel file '/dev/stdout' is standard output
    MD5 Checksum       = OK
 
-Control bytes of a description print escaped, so no image adds a line or drives the terminal:
+Bytes of a description outside printable ASCII print escaped, C1 controls raw or in UTF-8
+and what is no UTF-8 included, so no image adds a line or drives the terminal:
 
-  $ { header; upload 2 0 0 0 $'\nMD5 Checksum = OK\e\x7f' 0; } > forged; seal forged
-  $ hpmimg -t -h forged | grep Description
+  $ { header; upload 2 0 0 0 $'\nMD5 Checksum = OK\e\x7f' 0; upload 2 0 0 0 $'~\x1f\x9b\xc2\x9b\xff' 0; } > forged
+  $ seal forged; hpmimg -t -h forged | grep Description
    Action Description = \x0AMD5 Checksum = OK\x1B\x7F
+   Action Description = ~\x1F\x9B\xC2\x9B\xFF
 
 Extract delivers every component named, or says which it could not; one file named for two
 components is refused:
