@@ -5,7 +5,9 @@ files of the folder that changed since, and the temporary files left, if any:
   $ md5sum * > ../sums; kept() { md5sum -c ../sums 2>/dev/null | grep -v ': OK$'; ls -A | grep hpmimg-; echo kept; }
 
 A file system that fills up, the file size limit and a signal leave the old file in place
-(a sparse 64 MiB component, and an image holding one, keep create and extract busy):
+(a sparse 64 MiB component, and an image holding one, keep create and extract busy).
+SIGINT ends the run with status 3, any other signal that ends a process ends it by itself
+(status 128 and its number), SIGALRM from outside too:
 
   $ mkdir ../full; unshare -m sh -c 'mount -t tmpfs -o size=300k tmpfs ../full 2>/dev/null || exit 9
   >     cp fw.hpm ../full && cd ../full && hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k ../run/k; cmp fw.hpm ../run/fw.hpm && ls'
@@ -18,10 +20,12 @@ A file system that fills up, the file size limit and a signal leave the old file
   kept
   $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm
   $ truncate -s 67108957 big.hpm; md5sum * > ../sums
-  $ for args in "-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"; do
-  >     signalled $args > /dev/null & busy $!; kill -INT $!; wait $!; echo "[$?] $(kept)"; done
-  [3] kept
-  [3] kept
+  $ modes=("-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"); n=0
+  $ for signal in INT INT PIPE ALRM USR1 USR2 VTALRM PROF XCPU IO PWR SYS STKFLT RTMAX; do
+  >     signalled ${modes[n++ % 2]} > /dev/null & busy $!; kill -$signal $!; wait $! 2>/dev/null
+  >     echo -n " [$?]"; done; echo; kept
+   [3] [3] [141] [142] [138] [140] [154] [155] [152] [157] [158] [159] [144] [192]
+  kept
 
 A new file gets 0666 less the umask, a replaced one keeps its mode; a symbolic link stays:
 
@@ -45,12 +49,15 @@ whose size stat does not tell, gives no image:
    Error: Kernel file '/proc/self/status' changed while it was read
   kept
 
-The tool's lines never land in an output: closed descriptors are filled, and an output
-that is standard output is refused before anything is written:
+The tool's lines never land in an output: closed descriptors are filled (here while the
+image is written, stopped in the middle), and an output that is standard output is refused
+before anything is written:
 
-  $ hpmimg -x -h fw.hpm -k k.out >&- 2>&-; echo "[$?]"; cmp k k.out && echo same
+  $ hpmimg -c -v 1.0 -e 1.0 -h new.hpm -r rfs.img >&- 2>&- & busy $!; kill -STOP $!
+  $ readlink /proc/$!/fd/1 /proc/$!/fd/2; kill -CONT $!; wait $!; echo "[$?]"
+  /dev/null
+  /dev/null
   [0]
-  same
   $ hpmimg -c -v 1.0 -h /dev/stdout -k k > so.hpm; echo "[$?]"; cat so.hpm
   [1]
    Error: HPM image file '/dev/stdout' is standard output
@@ -82,7 +89,8 @@ components is refused:
   ls: cannot access 'same': No such file or directory
   [2]
 
-A SIGINT ignored on entry stays ignored:
+Signals ignored on entry stay ignored, SIGALRM too:
 
-  $ (trap '' INT; exec hpmimg -t -h big.hpm > out) & busy $!; kill -INT $!; wait $!; echo "[$?]"
+  $ (trap '' INT USR1 ALRM; exec hpmimg -t -h big.hpm > out) & busy $!
+  $ kill -INT $!; kill -USR1 $!; kill -ALRM $!; wait $!; echo "[$?]"
   [0]
