@@ -27,13 +27,15 @@ void print_action(const action_header& action) {
            verdict(action.checksum == action_checksum(action.type, action.components)));
 }
 
-// Control bytes print as \x0A: an image must not add lines to the dump or drive a terminal.
+// Only printable ASCII prints as it is, any other byte as \x0A or \x9B: an image must not add
+// lines to the dump or drive a terminal (C1 controls, raw or UTF-8, included), and the dump
+// stays valid UTF-8 whatever sequence the 21-byte field holds or cuts.
 void print_upload(const upload_body& body) {
     char description[description_size * 4 + 1] = {}; // the field need not be terminated
     char* out = description;
     for (std::size_t n = 0; n < description_size && body.description[n] != '\0'; ++n) {
         const auto byte = static_cast<unsigned char>(body.description[n]);
-        if (byte < 0x20 || byte == 0x7F)
+        if (byte < 0x20 || byte >= 0x7F)
             out += snprintf(out, 5, "\\x%02X", byte);
         else
             *out++ = static_cast<char>(byte);

@@ -18,12 +18,13 @@ const char usage_text[] = " Usage: %s <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_f
                           "\t[-u <uboot_file:rev>] [-k <kernel_file:rev>] \\\n"
                           "\t[-r <rfs_file:rev>] [-a <app_file:rev>]";
 
-// A handler only records the signal: the run stops at its next check, in ordinary context,
-// where closing streams and printing are safe. Should that not happen within the watchdog's
-// time (a write blocked on a pipe nobody reads), the handler ends the process itself.
+// A handler only records a stopping signal: the run stops at its next check, in ordinary
+// context, where closing streams and printing are safe. Should that not happen within the
+// watchdog's time (a write blocked on a pipe nobody reads), the watchdog ends the process.
 volatile sig_atomic_t caught_signal = 0;
 volatile sig_atomic_t notice_started = 0; // from here a further signal leaves the notice be
 const unsigned watchdog_seconds = 1;
+bool alarm_ignored_on_entry = false; // a SIGALRM from outside then stays without effect
 
 int stdout_errno = 0; // the first failure writing standard output
 
@@ -58,12 +59,24 @@ void write_notice(int signal_number) {
 // The notice only when standard output takes it at once: a pipe nobody reads must not hold
 // the process.
 [[noreturn]] void stop_from_handler(int signal_number) {
-    if (ctx.temp_made != 0)
-        unlink(ctx.temp_name); // an output cut short never takes its target's place
+    discard_unfinished_output();
     pollfd out = {STDOUT_FILENO, POLLOUT, 0};
     if (poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
         write_notice(signal_number);
     _exit(3);
+}
+
+// Any other signal that ends a process ends it as if the tool had no handler, once the
+// output being written is removed: the same status for the caller, and no litter.
+[[noreturn]] void end_by_signal(int signal_number) {
+    discard_unfinished_output();
+    signal(signal_number, SIG_DFL);
+    sigset_t just_this;
+    sigemptyset(&just_this);
+    sigaddset(&just_this, signal_number);
+    sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
+    raise(signal_number);
+    _exit(EXIT_FAILURE); // not reached: the default action ends the process
 }
 
 void on_stopping_signal(int signal_number) {
@@ -75,10 +88,43 @@ void on_stopping_signal(int signal_number) {
     }
 }
 
-void on_watchdog(int /*alarm*/) {
-    if (notice_started != 0)
-        _exit(3); // the ordinary path is stuck writing the notice
-    stop_from_handler(caught_signal);
+// The watchdog's own expiry comes from the kernel (SI_KERNEL), which no other process can
+// send; any other SIGALRM is one more signal from outside.
+void on_alarm(int alarm_signal, siginfo_t* info, void* /*context*/) {
+    if (info->si_code == SI_KERNEL && caught_signal != 0) {
+        if (notice_started != 0)
+            _exit(3); // the ordinary path is stuck writing the notice
+        stop_from_handler(caught_signal);
+    }
+    if (!alarm_ignored_on_entry)
+        end_by_signal(alarm_signal);
+}
+
+// A signal ignored on entry (SIGINT in a shell's background job, SIGPIPE under some
+// supervisors) stays ignored.
+void handle_unless_ignored(int signal_number, void (*handler)(int)) {
+    struct sigaction old = {};
+    if (sigaction(signal_number, nullptr, &old) != 0 || old.sa_handler == SIG_IGN)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = handler;
+    sigaction(signal_number, &action, nullptr);
+}
+
+// The watchdog works whatever the parent left: SIGALRM is caught also when it was ignored
+// on entry (one from outside is then ignored still), and unblocked. SA_RESTART: a SIGALRM
+// that is ignored must not cut a system call short.
+void install_watchdog() {
+    struct sigaction action = {};
+    action.sa_sigaction = on_alarm;
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    struct sigaction old = {};
+    sigaction(SIGALRM, &action, &old);
+    alarm_ignored_on_entry = old.sa_handler == SIG_IGN;
+    sigset_t alarm_only;
+    sigemptyset(&alarm_only);
+    sigaddset(&alarm_only, SIGALRM);
+    sigprocmask(SIG_UNBLOCK, &alarm_only, nullptr);
 }
 
 void note_stdout_failure() {
@@ -93,6 +139,11 @@ void free_buffer(char*& buffer) {
 }
 
 } // namespace
+
+void discard_unfinished_output() {
+    if (ctx.temp_made != 0)
+        unlink(ctx.temp_name);
+}
 
 void report(int status, const char* format, ...) {
     stop_if_signalled(); // a failed call may be a signal's EINTR, not an error of its own
@@ -152,19 +203,18 @@ char* alloc_zeroed(std::size_t size) {
 }
 
 // No SA_RESTART: a system call blocked when a stopping signal arrives returns EINTR, and
-// the run notices the signal. A stopping signal ignored on entry (a shell's background job)
-// stays ignored. Past the file size limit a write fails with EFBIG and is reported, instead
-// of SIGXFSZ ending the process without a word.
+// the run notices the signal. Past the file size limit a write fails with EFBIG and is
+// reported, instead of SIGXFSZ ending the process without a word. The faults a bug raises
+// (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP) stay with the sanitizers and debuggers.
 void install_signal_handlers() {
     signal(SIGHUP, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
-    struct sigaction action = {};
-    action.sa_handler = on_stopping_signal;
-    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
-        struct sigaction old = {};
-        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
-            sigaction(stopping, &action, nullptr);
-    }
-    action.sa_handler = on_watchdog;
-    sigaction(SIGALRM, &action, nullptr);
+    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT})
+        handle_unless_ignored(stopping, on_stopping_signal);
+    for (const int ending : {SIGPIPE, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,
+                             SIGPWR, SIGSYS, SIGSTKFLT})
+        handle_unless_ignored(ending, end_by_signal);
+    for (int real_time = SIGRTMIN; real_time <= SIGRTMAX; ++real_time)
+        handle_unless_ignored(real_time, end_by_signal);
+    install_watchdog();
 }

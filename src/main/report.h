@@ -15,7 +15,11 @@ void cleanup(int signal_number);
 [[noreturn]] void usage();
 char* alloc_zeroed(std::size_t size);
 // SIGHUP and SIGXFSZ ignored; SIGINT, SIGTERM and SIGQUIT recorded, to end the run at its
-// next check, unless they were ignored on entry.
+// next check; every other signal that ends a process ends it by itself once the output being
+// written is removed. A signal ignored on entry stays ignored.
 void install_signal_handlers();
+// Removes the output being written, if any, with async-signal-safe calls alone: all that a
+// handler does about files before the process ends.
+void discard_unfinished_output();
 // Ends the run (cleanup, notice, status 3) when a stopping signal has been caught.
 void stop_if_signalled();

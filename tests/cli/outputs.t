@@ -4,9 +4,11 @@ files of the folder that changed since, and the temporary files left, if any:
   $ head -c 200000 /dev/urandom > k; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k; cp k k.out
   $ md5sum * > ../sums; kept() { md5sum -c ../sums 2>/dev/null | grep -v ': OK$'; ls -A | grep hpmimg-; echo kept; }
 
-A file system that fills up, the file size limit and a signal leave the old file in place,
-SIGKILL too, since the new file has no name until it is complete (a sparse 64 MiB component,
-and an image holding one, keep create and extract busy):
+A file system that fills up, the file size limit and a signal leave the old file in place
+(a sparse 64 MiB component, and an image holding one, keep create and extract busy).
+SIGINT ends the run with status 3, any other signal that ends a process ends it by itself
+(status 128 and its number), SIGALRM from outside too; not even SIGKILL leaves a file behind,
+since the new file has no name until it is complete:
 
   $ mkdir ../full; unshare -m sh -c 'mount -t tmpfs -o size=300k tmpfs ../full 2>/dev/null || exit 9
   >     cp fw.hpm ../full && cd ../full && hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k ../run/k; cmp fw.hpm ../run/fw.hpm && ls'
@@ -19,12 +21,12 @@ and an image holding one, keep create and extract busy):
   kept
   $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm
   $ truncate -s 67108957 big.hpm; md5sum * > ../sums
-  $ for args in "-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"; do for signal in INT KILL; do
-  >     signalled $args > /dev/null & busy $!; kill -$signal $!; wait $! 2> /dev/null; echo "[$?] $(kept)"; done; done
-  [3] kept
-  [137] kept
-  [3] kept
-  [137] kept
+  $ modes=("-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"); n=0
+  $ for signal in INT INT PIPE ALRM USR1 USR2 VTALRM PROF XCPU IO PWR SYS STKFLT RTMAX KILL KILL; do
+  >     signalled ${modes[n++ % 2]} > /dev/null & busy $!; kill -$signal $!; wait $! 2>/dev/null
+  >     echo -n " [$?]"; done; echo; kept
+   [3] [3] [141] [142] [138] [140] [154] [155] [152] [157] [158] [159] [144] [192] [137] [137]
+  kept
 
 A new file gets what the shell's `>` gives it (0666 less the umask, or what the folder's
 default ACL says); a replaced one keeps its mode and its ACL, and gets none from the folder
@@ -78,12 +80,15 @@ whose size stat does not tell, gives no image:
    Error: Kernel file '/proc/self/status' changed while it was read
   kept
 
-The tool's lines never land in an output: closed descriptors are filled, and an output
-that is standard output is refused before anything is written:
+The tool's lines never land in an output: closed descriptors are filled (here while the
+image is written, stopped in the middle), and an output that is standard output is refused
+before anything is written:
 
-  $ hpmimg -x -h fw.hpm -k k.out >&- 2>&-; echo "[$?]"; cmp k k.out && echo same
+  $ hpmimg -c -v 1.0 -e 1.0 -h new.hpm -r rfs.img >&- 2>&- & busy $!; kill -STOP $!
+  $ readlink /proc/$!/fd/1 /proc/$!/fd/2; kill -CONT $!; wait $!; echo "[$?]"
+  /dev/null
+  /dev/null
   [0]
-  same
   $ hpmimg -c -v 1.0 -h /dev/stdout -k k > so.hpm; echo "[$?]"; cat so.hpm
   [1]
    Error: HPM image file '/dev/stdout' is standard output
@@ -91,11 +96,13 @@ that is standard output is refused before anything is written:
    Error: Kernel file '/dev/stdout' is standard output
    MD5 Checksum       = OK
 
-Control bytes of a description print escaped, so no image adds a line or drives the terminal:
+Bytes of a description outside printable ASCII print escaped, C1 controls raw or in UTF-8
+and what is no UTF-8 included, so no image adds a line or drives the terminal:
 
-  $ { header; upload 2 0 0 0 $'\nMD5 Checksum = OK\e\x7f' 0; } > forged; seal forged
-  $ hpmimg -t -h forged | grep Description
+  $ { header; upload 2 0 0 0 $'\nMD5 Checksum = OK\e\x7f' 0; upload 2 0 0 0 $'~\x1f\x9b\xc2\x9b\xff' 0; } > forged
+  $ seal forged; hpmimg -t -h forged | grep Description
    Action Description = \x0AMD5 Checksum = OK\x1B\x7F
+   Action Description = ~\x1F\x9B\xC2\x9B\xFF
 
 Extract delivers every component named, or says which it could not; one file named for two
 components is refused before anything is written, whether it exists or not, under any
@@ -144,7 +151,8 @@ or to a file that no name reaches (a deleted one); no file is made after a link'
   0
   [1]
 
-A SIGINT ignored on entry stays ignored:
+Signals ignored on entry stay ignored, SIGALRM too:
 
-  $ (trap '' INT; exec hpmimg -t -h big.hpm > out) & busy $!; kill -INT $!; wait $!; echo "[$?]"
+  $ (trap '' INT USR1 ALRM; exec hpmimg -t -h big.hpm > out) & busy $!
+  $ kill -INT $!; kill -USR1 $!; kill -ALRM $!; wait $!; echo "[$?]"
   [0]

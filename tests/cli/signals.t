@@ -34,16 +34,19 @@ An input cut short while it is read ends the run with the read error and status 
   $ shrink big.hpm -x -h big.hpm -r rfs.out
   [1] Error: input file fread
 
-Where the tool waits, a stopping signal still ends it at once, status 3: opening an extract
-output that is a FIFO with no reader, and writing to a pipe that nobody reads (8192 Reserved
-actions print far more than a pipe holds; the notice is lost there). A guard kills a run
-that is still alive 3 seconds after the signal (status 137):
+Where the tool waits, a stopping signal still ends it at once, status 3, and the call it cuts
+short is no error: opening an extract output that is a FIFO with no reader, and writing to a
+pipe that nobody reads (8192 Reserved actions print far more than a pipe holds; the notice is
+lost there). A guard kills a run that is still alive 3 seconds after the signal (status 137),
+or half a second after a second signal:
 
-  $ ended() { local pid=$1; blocked $pid $3; kill -$2 $pid
-  >     (sleep 3; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; kill $guard; }
+  $ ended() { local pid=$1 limit=3; blocked $pid $3; kill -$2 $pid
+  >     [ -z "${4:-}" ] || { sleep 0.1; kill -$4 $pid; limit=0.5; }
+  >     (sleep $limit; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; kill $guard; }
   $ truncate -s 536871005 big.hpm; mkfifo fifo.out
-  $ signalled -x -h big.hpm -r fifo.out > out & ended $! INT partner; tail -n 1 out
+  $ signalled -x -h big.hpm -r fifo.out > out & ended $! INT partner; tail -n 2 out
   [3]
+   Action Data Length = 536870912
    hpmimg: caught signal 2, exiting. (no-eol)
   $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
   $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
@@ -51,12 +54,26 @@ that is still alive 3 seconds after the signal (status 137):
   [3]
   $ kill $reader
 
-Where closing the files hangs too (the FIFO's reader reads nothing), the watchdog prints the
-notice a second later:
+A reader that stops reading ends the run by SIGPIPE, as it ends other filters, with no
+message in its way; a time limit the parent set with alarm() ends it by SIGALRM:
 
-  $ sleep 10 < fifo.out & reader=$!; hpmimg -x -h big.hpm -r fifo.out > out & ended $! TERM pipe_w
+  $ hpmimg -t -h many.hpm | head -n 1; echo "[${PIPESTATUS[0]}]"
+   HPM.1 Image Format = 0
+  [141]
+  $ { perl -e 'alarm 1; exec @ARGV' hpmimg -x -h big.hpm -r fifo.out > out; } 2>/dev/null
+  >     echo "[$?] $(grep -c caught out)"
+  [142] 0
+
+Where closing the files hangs too (the FIFO's reader reads nothing), the watchdog prints the
+notice a second later, also with SIGALRM blocked by the parent and with a standard output
+that takes nothing (/dev/full); a second signal ends the run at once:
+
+  $ for run in "/dev/full TERM" "out TERM INT" "out TERM"; do set -- $run; sleep 10 < fifo.out & reader=$!
+  >     env --block-signal=ALRM --default-signal=INT hpmimg -x -h big.hpm -r fifo.out > $1 &
+  >     ended $! $2 pipe_w ${3:-}; kill $reader; done; tail -n 1 out
   [3]
-  $ tail -n 1 out; kill $reader
+  [3]
+  [3]
    hpmimg: caught signal 15, exiting. (no-eol)
 
 The same when the signal comes while the last lines are written at the end of the run (the
