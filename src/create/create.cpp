@@ -201,5 +201,5 @@ void create_image(const options& opts) {
     uint8_t digest[md5_digest_size];
     md5_final(ctx.digest, digest);
     write_bytes(digest, sizeof digest, "checksum");
-    close_output(ctx.image_name);
+    close_output(ctx.image_name, true);
 }

@@ -56,14 +56,23 @@ int chosen_component(uint8_t mask) {
     return -1;
 }
 
+// Whether every component named on the command line is among those written.
+bool all_named_written(uint8_t written) {
+    for (int component = 0; component < component_count; ++component)
+        if (ctx.component_names[component][0] != '\0' && (written >> component & 1) == 0)
+            return false;
+    return true;
+}
+
 // Data that runs past the end of the image is only read through, so that the read
-// error ends the run without leaving a cut-off component file behind. Returns the bit of
-// the component chosen, if any.
-uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t image_size) {
+// error ends the run without leaving a cut-off component file behind. Returns the mask of
+// the components written, this one's bit added if it was chosen.
+uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t image_size,
+                     uint8_t written) {
     const int component = chosen_component(mask);
     if (component < 0 || uint64_t{data_start} + static_cast<uint64_t>(length) > image_size) {
         copy_data(length, false);
-        return 0;
+        return written;
     }
     const char* name = ctx.component_names[component];
     if (same_output(name, ctx.image_name))
@@ -72,8 +81,9 @@ uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t
     open_output(name);
     report(0, " Save Component to  = %s", name);
     copy_data(length, true);
-    close_output(name);
-    return static_cast<uint8_t>(1u << component);
+    written = static_cast<uint8_t>(written | 1u << component);
+    close_output(name, all_named_written(written));
+    return written;
 }
 
 // The body and data of an Upload action; false when the body does not fit before the trailer.
@@ -95,7 +105,7 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract, 
     const int32_t length = static_cast<int32_t>(body.data_length);
     const uint32_t image_size = end + static_cast<uint32_t>(trailer_size);
     if (extract)
-        written = static_cast<uint8_t>(written | extract_data(components, pos, length, image_size));
+        written = extract_data(components, pos, length, image_size, written);
     else
         copy_data(length, false);
     pos += body.data_length;

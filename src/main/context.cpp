@@ -277,7 +277,7 @@ void close_input() {
     close_stream(ctx.input);
 }
 
-void close_output(const char* name) {
+void close_output(const char* name, bool last) {
     if (fflush(ctx.output) != 0)
         report(1, " Error: close('%s') failed, %s", name, strerror(errno));
     sigset_t old;
@@ -287,6 +287,7 @@ void close_output(const char* name) {
         if (ctx.output_replaces)
             keep_attributes(name, fd);
         old = hold_signals();
+        stop_if_signalled();
         if (ctx.output_unnamed)
             name_temp_file(name, fd);
     }
@@ -295,6 +296,8 @@ void close_output(const char* name) {
     if (ctx.output_renamed && rename(ctx.temp_name, ctx.target_name) != 0)
         report(1, " Error: rename('%s') failed, %s", name, strerror(errno));
     ctx.temp_made = 0;
+    if (last)
+        outputs_in_place();
     if (ctx.output_renamed)
         release_signals(old);
 }

@@ -53,8 +53,9 @@ void open_input(const char* name);
 void open_output(const char* name);
 void close_input();
 // Closes the output stream of a finished file, reporting a failed close (buffered data
-// reaches the file only now), then puts the new file in its target's place.
-void close_output(const char* name);
+// reaches the file only now), then puts the new file in its target's place; a stopping
+// signal caught before then ends the run without it. `last`: the run writes no other output.
+void close_output(const char* name, bool last);
 // Closes whatever is open, unchecked, and removes an output not yet complete: the way out
 // after an error or a signal.
 void close_streams();

@@ -172,6 +172,14 @@ void cleanup(int signal_number) {
     }
 }
 
+void outputs_in_place() {
+    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
+        struct sigaction old = {};
+        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler == on_stopping_signal)
+            signal(stopping, SIG_DFL);
+    }
+}
+
 void stop_if_signalled() {
     if (caught_signal != 0)
         cleanup(caught_signal);

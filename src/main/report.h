@@ -21,5 +21,8 @@ void install_signal_handlers();
 // Removes the output being written, if any, with async-signal-safe calls alone: all that a
 // handler does about files before the process ends.
 void discard_unfinished_output();
+// The run's last output is in place: from here SIGINT, SIGTERM and SIGQUIT end the process by
+// themselves, without the notice, so that status 3 always means it was not put in place.
+void outputs_in_place();
 // Ends the run (cleanup, notice, status 3) when a stopping signal has been caught.
 void stop_if_signalled();

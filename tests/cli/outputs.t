@@ -28,6 +28,21 @@ since the new file has no name until it is complete:
    [3] [3] [141] [142] [138] [140] [154] [155] [152] [157] [158] [159] [144] [192] [137] [137]
   kept
 
+A stopping signal that comes while the last output is renamed (strace holds the rename back)
+or later ends the run by itself, with no notice: status 3 says that the output was not put in
+place, and here it was:
+
+  $ if strace -o /dev/null true 2> /dev/null; then
+  >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=/rename \
+  >         -e inject=/rename:delay_enter=1000000 hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k > out 2>&1 &
+  >     tracer=$!; for n in $(seq 500); do read -r pid < /proc/$tracer/task/$tracer/children
+  >         ls -A | grep -q hpmimg- && grep -q 'tracing stop' /proc/$pid/status && break; sleep 0.01; done
+  >     kill -TERM $pid; wait $tracer 2> /dev/null; echo "[$?]"; cat out; kept; md5sum * > ../sums 2> /dev/null
+  > else echo "skip: no strace"; fi
+  [143]
+  fw.hpm: FAILED
+  kept
+
 A new file gets what the shell's `>` gives it (0666 less the umask, or what the folder's
 default ACL says); a replaced one keeps its mode and its ACL, and gets none from the folder
 where it had none; a symbolic link stays:
