@@ -173,10 +173,12 @@ void cleanup(int signal_number) {
 }
 
 void outputs_in_place() {
+    struct sigaction ending = {};
+    ending.sa_handler = end_by_signal;
     for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
         struct sigaction old = {};
         if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler == on_stopping_signal)
-            signal(stopping, SIG_DFL);
+            sigaction(stopping, &ending, nullptr);
     }
 }
 

@@ -22,7 +22,8 @@ void install_signal_handlers();
 // handler does about files before the process ends.
 void discard_unfinished_output();
 // The run's last output is in place: from here SIGINT, SIGTERM and SIGQUIT end the process by
-// themselves, without the notice, so that status 3 always means it was not put in place.
+// themselves, without the notice, as the other ending signals do, so that status 3 always
+// means that it was not put in place.
 void outputs_in_place();
 // Ends the run (cleanup, notice, status 3) when a stopping signal has been caught.
 void stop_if_signalled();
