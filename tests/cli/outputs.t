@@ -28,21 +28,6 @@ since the new file has no name until it is complete:
    [3] [3] [141] [142] [138] [140] [154] [155] [152] [157] [158] [159] [144] [192] [137] [137]
   kept
 
-A stopping signal that comes while the last output is renamed (strace holds the rename back)
-or later ends the run by itself, with no notice: status 3 says that the output was not put in
-place, and here it was:
-
-  $ if strace -o /dev/null true 2> /dev/null; then
-  >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=/rename \
-  >         -e inject=/rename:delay_enter=1000000 hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k > out 2>&1 &
-  >     tracer=$!; for n in $(seq 500); do read -r pid < /proc/$tracer/task/$tracer/children
-  >         ls -A | grep -q hpmimg- && grep -q 'tracing stop' /proc/$pid/status && break; sleep 0.01; done
-  >     kill -TERM $pid; wait $tracer 2> /dev/null; echo "[$?]"; cat out; kept; md5sum * > ../sums 2> /dev/null
-  > else echo "skip: no strace"; fi
-  [143]
-  fw.hpm: FAILED
-  kept
-
 A new file gets what the shell's `>` gives it (0666 less the umask, or what the folder's
 default ACL says); a replaced one keeps its mode and its ACL, and gets none from the folder
 where it had none; a symbolic link stays:
@@ -82,6 +67,30 @@ set-id program of someone else's (user 1002, of group 2000, runs a copy of the t
   65534:65534 4755 open/nobody
   1002:1002 755 open/other
   1002:2000 2664 group/file
+
+A stopping signal caught before the output is renamed (strace holds its mode change back)
+gives status 3 and leaves the old file; one that comes while the last output is renamed (held
+back too) or later ends the run by itself, with no notice: status 3 would say that the output
+was not put in place, and it was. In extract mode the last output is the last component named:
+
+  $ held() { local call=$1 when=$2 tracer pid n; shift 2
+  >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=$call \
+  >         -e inject=$call:delay_enter=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
+  >     for n in $(seq 500); do read -r pid < /proc/$tracer/task/$tracer/children; status=/proc/$pid/status
+  >         grep -qs 'tracing stop' $status && sleep 0.2 && grep -qs 'tracing stop' $status && break; done
+  >     kill -TERM $pid; wait $tracer 2> /dev/null; echo "[$?]$(cat ../out)"; kept; md5sum * > ../sums 2> /dev/null; }
+  $ cp fw.hpm held.hpm; md5sum * > ../sums 2> /dev/null; if strace -o /dev/null true 2> /dev/null; then
+  >     held fchmod 1 -c -v 1.0 -e 1.0 -h held.hpm -u k; held /rename 1 -c -v 1.0 -e 1.0 -h held.hpm -u k
+  >     held /rename 2 -x -h two.hpm -u x1 -k x2; ls x*; else echo "skip: no strace"; fi
+  [3] hpmimg: caught signal 15, exiting.
+  kept
+  [143]
+  held.hpm: FAILED
+  kept
+  [143]
+  kept
+  x1
+  x2
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
