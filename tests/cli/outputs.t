@@ -71,26 +71,32 @@ set-id program of someone else's (user 1002, of group 2000, runs a copy of the t
 A stopping signal caught before the output is renamed (strace holds its mode change back)
 gives status 3 and leaves the old file; one that comes while the last output is renamed (held
 back too) or later ends the run by itself, with no notice: status 3 would say that the output
-was not put in place, and it was. In extract mode the last output is the last component named:
+was not put in place, and it was. In extract mode the last output is the last component named;
+one in place before the signal stays:
 
   $ held() { local call=$1 when=$2 tracer pid n; shift 2
   >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=$call \
   >         -e inject=$call:delay_enter=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
   >     for n in $(seq 500); do read -r pid < /proc/$tracer/task/$tracer/children; status=/proc/$pid/status
   >         grep -qs 'tracing stop' $status && sleep 0.2 && grep -qs 'tracing stop' $status && break; done
-  >     kill -TERM $pid; wait $tracer 2> /dev/null; echo "[$?]$(cat ../out)"; kept; md5sum * > ../sums 2> /dev/null; }
+  >     kill -TERM $pid; wait $tracer 2> /dev/null; echo "[$?] notices $(grep -c caught ../out)"; kept; md5sum * > ../sums 2> /dev/null; }
   $ cp fw.hpm held.hpm; md5sum * > ../sums 2> /dev/null; if strace -o /dev/null true 2> /dev/null; then
   >     held fchmod 1 -c -v 1.0 -e 1.0 -h held.hpm -u k; held /rename 1 -c -v 1.0 -e 1.0 -h held.hpm -u k
-  >     held /rename 2 -x -h two.hpm -u x1 -k x2; ls x*; else echo "skip: no strace"; fi
-  [3] hpmimg: caught signal 15, exiting.
+  >     held /rename 1 -x -h two.hpm -u v -k w; ls v w; held /rename 2 -x -h two.hpm -u v -k w; ls v w
+  > else echo "skip: no strace"; fi
+  [3] notices 1
   kept
-  [143]
+  [143] notices 0
   held.hpm: FAILED
   kept
-  [143]
+  [3] notices 1
   kept
-  x1
-  x2
+  ls: cannot access 'w': No such file or directory
+  v
+  [143] notices 0
+  kept
+  v
+  w
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
