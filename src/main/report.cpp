@@ -67,16 +67,12 @@ void write_notice(int signal_number) {
 }
 
 // Any other signal that ends a process ends it as if the tool had no handler, once the
-// output being written is removed: the same status for the caller, and no litter.
-[[noreturn]] void end_by_signal(int signal_number) {
+// output being written is removed: the same status for the caller, and no litter. Raised
+// again with its default action, the signal ends the process as the handler returns.
+void end_by_signal(int signal_number) {
     discard_unfinished_output();
     signal(signal_number, SIG_DFL);
-    sigset_t just_this;
-    sigemptyset(&just_this);
-    sigaddset(&just_this, signal_number);
-    sigprocmask(SIG_UNBLOCK, &just_this, nullptr);
     raise(signal_number);
-    _exit(EXIT_FAILURE); // not reached: the default action ends the process
 }
 
 void on_stopping_signal(int signal_number) {

@@ -66,20 +66,29 @@ message in its way; a time limit the parent set with alarm() ends it by SIGALRM:
 
 Where closing the files hangs too (the FIFO's reader reads nothing), the watchdog prints the
 notice a second later, also with SIGALRM blocked by the parent and with a standard output
-that takes nothing (/dev/full); a second signal ends the run at once:
+that takes nothing (/dev/full):
 
-  $ for run in "/dev/full TERM" "out TERM INT" "out TERM"; do set -- $run; sleep 10 < fifo.out & reader=$!
-  >     env --block-signal=ALRM --default-signal=INT hpmimg -x -h big.hpm -r fifo.out > $1 &
-  >     ended $! $2 pipe_w ${3:-}; kill $reader; done; tail -n 1 out
+  $ for out in /dev/full out; do sleep 10 < fifo.out & reader=$!
+  >     env --block-signal=ALRM hpmimg -x -h big.hpm -r fifo.out > $out & ended $! TERM pipe_w; kill $reader; done
   [3]
   [3]
-  [3]
+  $ tail -n 1 out
    hpmimg: caught signal 15, exiting. (no-eol)
 
 The same when the signal comes while the last lines are written at the end of the run (the
-pipe is full before the tool starts): nothing on standard error, status 3:
+pipe is full before the tool starts): nothing on standard error, status 3. There a second
+signal ends a run stuck in its cleanup at once, and leaves a notice being written be, to the
+watchdog (the run still waits 0.3 seconds after it):
 
   $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin; head -c 65536 /dev/zero > full
   $ mkfifo last; sleep 10 < last & reader=$!; { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
   $ ended $! TERM pipe_w; cat err; kill $reader
+  [3]
+  $ sleep 10 < last & reader=$!; sleep 10 < fifo.out & readers="$reader $!"
+  $ { cat full; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; kill $readers
+  [3]
+  $ sleep 10 < last & reader=$!; { cat full; signalled -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; } > last &
+  $ busy $!; kill -TERM $!; blocked $! pipe_w; kill -INT $!; sleep 0.3; kill -0 $! && echo waits
+  >     wait $!; echo "[$?]"; kill $reader
+  waits
   [3]
