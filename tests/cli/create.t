@@ -1,8 +1,9 @@
-Create mode. One kernel: header, Prepare action, Upload record, data and MD5 trailer.
+Create mode. One kernel: header, Prepare action, Upload record, data and MD5 trailer; the
+build time is now, SOURCE_DATE_EPOCH being empty (as if unset):
 
   $ printf 'hello kernel' > zImage
   $ before=$(date +%s)
-  $ hpmimg -c -v 1.2.3 -h out.hpm -k zImage:2.6.1
+  $ SOURCE_DATE_EPOCH= hpmimg -c -v 1.2.3 -h out.hpm -k zImage:2.6.1
    Warning: earliest compatibility version is set to 0(unknown).
   $ after=$(date +%s)
   $ stat -c %s out.hpm
@@ -23,6 +24,17 @@ Create mode. One kernel: header, Prepare action, Upload record, data and MD5 tra
   $ head -c 84 out.hpm | md5sum | cut -c1-32 > expected
   $ bytes out.hpm 84 16 | tr -d ' \n' > stored; echo >> stored; cmp expected stored && echo sealed
   sealed
+
+SOURCE_DATE_EPOCH set is the build time instead, so the same inputs give the same bytes:
+
+  $ fixed() { SOURCE_DATE_EPOCH=$1 hpmimg -c -v 1.2.3 -e 1.0 -h $2 -k zImage:2.6.1 && bytes $2 15 4; }
+  $ fixed 1796385600 a.hpm; sleep 1; fixed 1796385600 b.hpm; cmp a.hpm b.hpm && echo same
+  40 ab 12 6b
+  40 ab 12 6b
+  same
+  $ fixed 0 a.hpm; fixed 4294967295 a.hpm
+  00 00 00 00
+  ff ff ff ff
 
 All four components, given out of order, are packed U-Boot, Kernel, RFS, APP, with their
 revisions or zero; an empty file gets a record without data; a name of 21 characters or
@@ -127,6 +139,18 @@ was (and a new one is not made):
    Error: the components add up to 4 GiB or more, too large for an image
   [1] old image
    Error: U-Boot file 'old.hpm' is the image file itself
+  [1] old image
+  $ for value in abc -1 4294967296 12x " 5"; do
+  >     SOURCE_DATE_EPOCH=$value hpmimg -c -v 1.0 -h old.hpm -k zImage; echo "[$?] $(cat old.hpm)"; done
+   Error: SOURCE_DATE_EPOCH='abc' is not a number of seconds from 0 to 4294967295
+  [1] old image
+   Error: SOURCE_DATE_EPOCH='-1' is not a number of seconds from 0 to 4294967295
+  [1] old image
+   Error: SOURCE_DATE_EPOCH='4294967296' is not a number of seconds from 0 to 4294967295
+  [1] old image
+   Error: SOURCE_DATE_EPOCH='12x' is not a number of seconds from 0 to 4294967295
+  [1] old image
+   Error: SOURCE_DATE_EPOCH=' 5' is not a number of seconds from 0 to 4294967295
   [1] old image
   $ hpmimg -c -h new.hpm -v 1.0 -u no.bin > /dev/null; ls new.hpm
   ls: cannot access 'new.hpm': No such file or directory
