@@ -7,8 +7,8 @@
 #include "main/report.h"
 #include "transfer/transfer.h"
 
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
