@@ -70,7 +70,7 @@ set-id program of someone else's (user 1002, of group 2000, runs a copy of the t
 
   $ as_user() { setpriv --reuid 1002 --regid 1002 --groups 2000 "$@"; }
   $ if [ "$(id -u)" = 0 ] && chmod 711 .. && as_user test -r k; then
-  >     cp -L "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group
+  >     install -m 755 "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group
   >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file; do cp k $f; done
   >     chown 65534:65534 open/nobody; chmod 4755 open/nobody; chown 1001:1001 open/other
   >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file
