@@ -7,8 +7,10 @@
 #include "main/report.h"
 #include "transfer/transfer.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
@@ -80,6 +82,21 @@ void check_before_opening(const options& opts) {
         report(1, " Error: HPM image file '%s' is standard output", ctx.image_name);
 }
 
+// Reproducible builds (reproducible-builds.org) set SOURCE_DATE_EPOCH so that the same
+// inputs give the same image; unset or empty, the image gets the current time (-1 here).
+int64_t fixed_build_time() {
+    const char* value = std::getenv("SOURCE_DATE_EPOCH");
+    if (value == nullptr || *value == '\0')
+        return -1;
+    // strtoull also takes blanks and a sign first, and gives its largest value on overflow.
+    char* end = nullptr;
+    const uint64_t seconds = std::strtoull(value, &end, 10);
+    if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' || seconds > UINT32_MAX)
+        report(1, " Error: SOURCE_DATE_EPOCH='%s' is not a number of seconds from 0 to 4294967295",
+               value);
+    return static_cast<int64_t>(seconds);
+}
+
 void write_bytes(const uint8_t* bytes, std::size_t size, const char* what) {
     if (fwrite(bytes, size, 1, ctx.output) != 1)
         report(1, " Error: fwrite(%s) failed, %s", what, strerror(errno));
@@ -91,7 +108,7 @@ void write_digested(const uint8_t* bytes, std::size_t size, const char* what) {
     write_bytes(bytes, size, what);
 }
 
-header_bytes build_header(const options& opts) {
+header_bytes build_header(const options& opts, int64_t fixed_time) {
     image_header header = {};
     std::memcpy(header.signature, image_signature, sizeof header.signature);
     const char* const* names = ctx.component_names;
@@ -99,7 +116,7 @@ header_bytes build_header(const options& opts) {
         guess_device_id(names[rfs_component], names[kernel_component], names[uboot_component],
                         names[app_component], ctx.image_name);
     header.manufacturer_id = manufacturer_written;
-    header.time = static_cast<uint32_t>(time(nullptr));
+    header.time = static_cast<uint32_t>(fixed_time >= 0 ? fixed_time : time(nullptr));
     header.capabilities = capabilities_written;
     header.components = opts.components_mask;
     header.self_test_timeout = timeout_units;
@@ -186,10 +203,11 @@ uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const cha
 
 void create_image(const options& opts) {
     check_before_opening(opts);
+    const int64_t fixed_time = fixed_build_time();
     open_output(ctx.image_name);
     start_digest(UINT64_MAX);
 
-    const header_bytes header = build_header(opts);
+    const header_bytes header = build_header(opts, fixed_time);
     write_digested(header.data(), header.size(), "header");
     const action_bytes prepare =
         serialise_action(make_action(action_prepare, opts.components_mask));

@@ -42,39 +42,23 @@ Revisions are checked as they are read, in every mode, before any mode check:
 
   $ for rev in "" "   " 7 abc 1. .5 1.x 129.0 1.11 1.2.256 -1.0 1.-1 4294967296.0 \
   >     99999999999999999999.1 -99999999999.1 -4294967295.1; do
-  >     hpmimg -t -v "$rev" -h img; echo "[$?] '$rev'"; done
-   hpmimg: invalid FW revision, expected something like 1.2.3
-  [1] ''
-   hpmimg: invalid FW revision, expected something like 1.2.3
-  [1] '   '
-   hpmimg: FW revision is too short, expected something like 1.2.3
-  [1] '7'
-   hpmimg: FW revision is too short, expected something like 1.2.3
-  [1] 'abc'
-   hpmimg: FW revision is too short, expected something like 1.2.3
-  [1] '1.'
-   hpmimg: FW revision is too short, expected something like 1.2.3
-  [1] '.5'
-   hpmimg: FW revision is too short, expected something like 1.2.3
-  [1] '1.x'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '129.0'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '1.11'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '1.2.256'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '-1.0'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '1.-1'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '4294967296.0'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '99999999999999999999.1'
-   hpmimg: FW revision is out of supported BCD+ range
-  [1] '-99999999999.1'
-   Error: stat('img') failed, No such file or directory
-  [1] '-4294967295.1'
+  >     out=$(hpmimg -t -v "$rev" -h img); echo "[$?] '$rev'$out"; done
+  [1] '' hpmimg: invalid FW revision, expected something like 1.2.3
+  [1] '   ' hpmimg: invalid FW revision, expected something like 1.2.3
+  [1] '7' hpmimg: FW revision is too short, expected something like 1.2.3
+  [1] 'abc' hpmimg: FW revision is too short, expected something like 1.2.3
+  [1] '1.' hpmimg: FW revision is too short, expected something like 1.2.3
+  [1] '.5' hpmimg: FW revision is too short, expected something like 1.2.3
+  [1] '1.x' hpmimg: FW revision is too short, expected something like 1.2.3
+  [1] '129.0' hpmimg: FW revision is out of supported BCD+ range
+  [1] '1.11' hpmimg: FW revision is out of supported BCD+ range
+  [1] '1.2.256' hpmimg: FW revision is out of supported BCD+ range
+  [1] '-1.0' hpmimg: FW revision is out of supported BCD+ range
+  [1] '1.-1' hpmimg: FW revision is out of supported BCD+ range
+  [1] '4294967296.0' hpmimg: FW revision is out of supported BCD+ range
+  [1] '99999999999999999999.1' hpmimg: FW revision is out of supported BCD+ range
+  [1] '-99999999999.1' hpmimg: FW revision is out of supported BCD+ range
+  [1] '-4294967295.1' Error: stat('img') failed, No such file or directory
   $ hpmimg -x -e 7 -h img
    hpmimg: FW revision is too short, expected something like 1.2.3
   [1]

@@ -85,3 +85,18 @@ upload() {
     [ $pad -le 0 ] || head -c $pad /dev/zero
     hex "$(printf '%08x' "$6" | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"
 }
+
+# on_tmpfs DIR KIB COMMAND: runs the shell command in DIR with a tmpfs of KIB KiB mounted on
+# it, in a mount namespace of its own: a user namespace's (any user, where the kernel and
+# any seccomp filter allow one), else root's (CAP_SYS_ADMIN, and / a mount point, which a
+# plain chroot's is not). Where neither can mount, prints the one line of a skipped row.
+on_tmpfs() {
+    local how
+    for how in -rm -m; do
+        unshare $how true 2>/dev/null || continue
+        unshare $how sh -c 'mount -t tmpfs -o size="$2"k tmpfs "$1" 2>/dev/null || exit 99
+            cd "$1" && eval "$3"' sh "$@"
+        [ $? = 99 ] || return 0
+    done
+    echo "skip: no tmpfs can be mounted: no user namespace here, nor CAP_SYS_ADMIN with / a mount point"
+}

@@ -16,10 +16,10 @@ struct revision_case {
 
 TEST(revision, packs_places_and_prints_back) {
     const revision_case cases[] = {
-        {"1.2.3", 0x01230000, 0x23, 0, "1.2.3"},
+        {"1.2.9", 0x01290000, 0x29, 0, "1.2.9"},    // the last patch packed into the minor byte
+        {"1.2.10", 0x01020A00, 0x02, 10, "1.2.10"}, // the first in the aux byte
         {"1.2", 0x01200000, 0x20, 0, "1.2.0"},
         {"1.2.15", 0x01020F00, 0x02, 15, "1.2.15"},
-        {"1.0.12", 0x01000C00, 0x00, 12, "1.0.12"},
         {"3.10.4", 0x03A40000, 0xA4, 0, "3. .4"},
         {"128.10.255", 0x800AFF00, 0x0A, 255, "128. .255"},
         {"0.0", 0, 0, 0, "0.0.0"},
