@@ -184,20 +184,25 @@ int make_temp_file(const char* name) {
     return fd;
 }
 
-// Gives the finished unnamed file its temporary name beside the target.
-void name_temp_file(const char* name, int fd) {
+// Gives the finished unnamed file a name: its target's own where there was no file to replace,
+// else a temporary one beside it. Returns whether it is still to be renamed onto the target.
+bool name_new_file(const char* name, int fd) {
     char path[32];
     descriptor_path(fd, path);
+    if (!ctx.output_replaces &&
+        linkat(AT_FDCWD, path, AT_FDCWD, ctx.target_name, AT_SYMLINK_FOLLOW) == 0)
+        return false;
     for (unsigned attempt = 0; attempt < temp_name_tries; ++attempt) {
         next_temp_name(attempt);
         if (linkat(AT_FDCWD, path, AT_FDCWD, ctx.temp_name, AT_SYMLINK_FOLLOW) == 0) {
             ctx.temp_made = 1;
-            return;
+            return true;
         }
         if (errno != EEXIST)
             break;
     }
     report(1, " Error: link('%s') failed, %s", name, strerror(errno));
+    return false; // not reached: report ends the process for a non-zero status
 }
 
 // The owner and group of the file replaced, where this run may set them: root both, any user
@@ -282,6 +287,7 @@ void close_output(const char* name, bool last) {
         report(1, " Error: close('%s') failed, %s", name, strerror(errno));
     sigset_t old;
     sigemptyset(&old);
+    bool to_rename = ctx.output_renamed;
     if (ctx.output_renamed) {
         const int fd = fileno(ctx.output);
         if (ctx.output_replaces)
@@ -289,11 +295,11 @@ void close_output(const char* name, bool last) {
         old = hold_signals();
         stop_if_signalled();
         if (ctx.output_unnamed)
-            name_temp_file(name, fd);
+            to_rename = name_new_file(name, fd);
     }
     if (close_stream(ctx.output) != 0)
         report(1, " Error: close('%s') failed, %s", name, strerror(errno));
-    if (ctx.output_renamed && rename(ctx.temp_name, ctx.target_name) != 0)
+    if (to_rename && rename(ctx.temp_name, ctx.target_name) != 0)
         report(1, " Error: rename('%s') failed, %s", name, strerror(errno));
     ctx.temp_made = 0;
     if (last)

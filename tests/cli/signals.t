@@ -42,7 +42,7 @@ or half a second after a second signal:
 
   $ ended() { local pid=$1 limit=3; blocked $pid $3; kill -$2 $pid
   >     [ -z "${4:-}" ] || { sleep 0.1; kill -$4 $pid; limit=0.5; }
-  >     (sleep $limit; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; kill $guard; }
+  >     (sleep $limit; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; kill $guard 2> /dev/null; }
   $ truncate -s 536871005 big.hpm; mkfifo fifo.out
   $ signalled -x -h big.hpm -r fifo.out > out & ended $! INT partner; tail -n 2 out
   [3]
