@@ -52,7 +52,7 @@ or half a second after a second signal:
   $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
   $ mkfifo pipe; sleep 10 < pipe & reader=$!; hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w
   [3]
-  $ kill $reader
+  $ kill $reader 2> /dev/null || true
 
 A reader that stops reading ends the run by SIGPIPE, as it ends other filters, with no
 message in its way; a time limit the parent set with alarm() ends it by SIGALRM:
@@ -69,7 +69,7 @@ notice a second later, also with SIGALRM blocked by the parent and with a standa
 that takes nothing (/dev/full):
 
   $ for out in /dev/full out; do sleep 10 < fifo.out & reader=$!
-  >     env --block-signal=ALRM hpmimg -x -h big.hpm -r fifo.out > $out & ended $! TERM pipe_w; kill $reader; done
+  >     env --block-signal=ALRM hpmimg -x -h big.hpm -r fifo.out > $out & ended $! TERM pipe_w; kill $reader 2> /dev/null || true; done
   [3]
   [3]
   $ tail -n 1 out
@@ -82,13 +82,13 @@ watchdog (the run still waits 0.3 seconds after it):
 
   $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin; head -c 65536 /dev/zero > full
   $ mkfifo last; sleep 10 < last & reader=$!; { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
-  $ ended $! TERM pipe_w; cat err; kill $reader
+  $ ended $! TERM pipe_w; cat err; kill $reader 2> /dev/null || true
   [3]
   $ sleep 10 < last & reader=$!; sleep 10 < fifo.out & readers="$reader $!"
-  $ { cat full; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; kill $readers
+  $ { cat full; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; kill $readers 2> /dev/null || true
   [3]
   $ sleep 10 < last & reader=$!; { cat full; signalled -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; } > last &
   $ busy $!; kill -TERM $!; blocked $! pipe_w; kill -INT $!; sleep 0.3; kill -0 $! && echo waits
-  >     wait $!; echo "[$?]"; kill $reader
+  >     wait $!; echo "[$?]"; kill $reader 2> /dev/null || true
   waits
   [3]
