@@ -81,8 +81,6 @@ int follow_links(const char* name, char* path) {
     }
 }
 
-enum class output_kind { in_place, new_file, replacement };
-
 struct output_place {
     output_kind kind;
     int error;        // what making the new file would fail with, or 0
@@ -189,7 +187,7 @@ int make_temp_file(const char* name) {
 bool name_new_file(const char* name, int fd) {
     char path[32];
     descriptor_path(fd, path);
-    if (!ctx.output_replaces &&
+    if (ctx.placement == output_kind::new_file &&
         linkat(AT_FDCWD, path, AT_FDCWD, ctx.target_name, AT_SYMLINK_FOLLOW) == 0)
         return false;
     for (unsigned attempt = 0; attempt < temp_name_tries; ++attempt) {
@@ -266,14 +264,13 @@ void open_input(const char* name) {
 
 void open_output(const char* name) {
     const output_place place = place_output(name, ctx.target_name);
-    ctx.output_renamed = place.kind != output_kind::in_place;
-    if (!ctx.output_renamed) {
+    ctx.placement = place.kind;
+    if (place.kind == output_kind::in_place) {
         attach_stream(ctx.output, fopen(name, "wb"), name, "write", output_buffer);
         return;
     }
     if (place.error != 0)
         open_failed(name, "write", place.error);
-    ctx.output_replaces = place.kind == output_kind::replacement;
     ctx.replaced = place.file;
     attach_stream(ctx.output, fdopen(make_temp_file(name), "wb"), name, "write", output_buffer);
 }
@@ -287,10 +284,11 @@ void close_output(const char* name, bool last) {
         report(1, " Error: close('%s') failed, %s", name, strerror(errno));
     sigset_t old;
     sigemptyset(&old);
-    bool to_rename = ctx.output_renamed;
-    if (ctx.output_renamed) {
+    const bool made_new = ctx.placement != output_kind::in_place;
+    bool to_rename = made_new;
+    if (made_new) {
         const int fd = fileno(ctx.output);
-        if (ctx.output_replaces)
+        if (ctx.placement == output_kind::replacement)
             keep_attributes(name, fd);
         old = hold_signals();
         stop_if_signalled();
@@ -304,15 +302,19 @@ void close_output(const char* name, bool last) {
     ctx.temp_made = 0;
     if (last)
         outputs_in_place();
-    if (ctx.output_renamed)
+    if (made_new)
         release_signals(old);
+}
+
+void discard_unfinished_output() {
+    if (ctx.temp_made != 0)
+        unlink(ctx.temp_name);
 }
 
 void close_streams() {
     close_stream(ctx.input);
     close_stream(ctx.output);
-    if (ctx.temp_made != 0)
-        unlink(ctx.temp_name);
+    discard_unfinished_output();
     ctx.temp_made = 0;
 }
 

@@ -22,6 +22,10 @@ constexpr int rfs_component = 2;
 constexpr int app_component = 3;
 constexpr int component_count = 4;
 
+// An output is written in place (a pipe, a device, a file no name reaches), or as a new file
+// renamed onto its name when complete: there is no file under that name yet, or one to replace.
+enum class output_kind { in_place, new_file, replacement };
+
 struct run_context {
     FILE* input;  // image being inspected, or component being packed
     FILE* output; // image being created, or component being extracted
@@ -37,10 +41,9 @@ struct run_context {
     char target_name[name_buffer_size];
     char temp_name[name_buffer_size + sizeof temp_file_pattern];
     volatile sig_atomic_t temp_made;
-    bool output_renamed;  // the output goes to target_name, not written in place
-    bool output_unnamed;  // it has no name yet (O_TMPFILE)
-    bool output_replaces; // a file is under target_name: its owner's settings are kept
-    struct stat replaced; // that file, as it was when the run opened the output
+    output_kind placement; // how the output being written reaches its name
+    bool output_unnamed;   // it has no name yet (O_TMPFILE)
+    struct stat replaced;  // a replacement's old file, as it was when the output was opened
 };
 
 extern run_context ctx;
@@ -56,6 +59,9 @@ void close_input();
 // reaches the file only now), then puts the new file in its target's place; a stopping
 // signal caught before then ends the run without it. `last`: the run writes no other output.
 void close_output(const char* name, bool last);
+// Removes the output being written, if it has a name yet, with async-signal-safe calls alone:
+// all that a signal handler does about files before the process ends.
+void discard_unfinished_output();
 // Closes whatever is open, unchecked, and removes an output not yet complete: the way out
 // after an error or a signal.
 void close_streams();

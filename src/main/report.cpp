@@ -136,11 +136,6 @@ void free_buffer(char*& buffer) {
 
 } // namespace
 
-void discard_unfinished_output() {
-    if (ctx.temp_made != 0)
-        unlink(ctx.temp_name);
-}
-
 void report(int status, const char* format, ...) {
     stop_if_signalled(); // a failed call may be a signal's EINTR, not an error of its own
     if (format != nullptr) {

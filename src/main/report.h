@@ -18,9 +18,6 @@ char* alloc_zeroed(std::size_t size);
 // next check; every other signal that ends a process ends it by itself once the output being
 // written is removed. A signal ignored on entry stays ignored.
 void install_signal_handlers();
-// Removes the output being written, if any, with async-signal-safe calls alone: all that a
-// handler does about files before the process ends.
-void discard_unfinished_output();
 // The run's last output is in place: from here SIGINT, SIGTERM and SIGQUIT end the process by
 // themselves, without the notice, as the other ending signals do, so that status 3 always
 // means that it was not put in place.
