@@ -12,7 +12,7 @@ packages=()
     packages+=(libgtest-dev)
 # fuzz_replay writes its seed corpus and decodes its findings with python3.
 command -v python3 >/dev/null || packages+=(python3)
-# inspect.read_once counts the bytes read with strace.
+# cli.inspect counts the bytes read with strace, and holds calls back with it.
 command -v strace >/dev/null || packages+=(strace)
 # valgrind.create_test_extract.
 command -v valgrind >/dev/null || packages+=(valgrind)

@@ -86,21 +86,18 @@ still sets its bit in both masks; only the named components are packed:
 
 The target device comes from the first key in the RFS, Kernel, U-Boot, APP or image name:
 
-  $ mkdir -p opt/varn600e && : > opt/varn600e/u-boot.bin && : > rootfs-varn600.img
-  $ device() { hpmimg -c -v 1.0 -e 1.0 "$@" >/dev/null && bytes "${@: -1}" 9 1; }
-  $ device -u opt/varn600e/u-boot.bin -r rootfs-varn600.img -h a.hpm
+  $ mkdir -p opt/varn600e; : > opt/varn600e/u-boot.bin; : > rootfs-varn600.img; : > varn400-zImage
+  $ : > varn800.img; : > tesk800; u=opt/varn600e/u-boot.bin
+  $ for args in "-u $u -r rootfs-varn600.img -h a.hpm" "-u $u -h a.hpm" "-k zImage -h fw-tesk800.hpm" \
+  >     "-a rootfs-varn600.img -k zImage -h varn1900.hpm" "-k zImage -h VARN400.hpm" \
+  >     "-u $u -k varn400-zImage -h a.hpm" "-k tesk800 -r varn800.img -h a.hpm"; do
+  >     hpmimg -c -v 1.0 -e 1.0 $args > /dev/null && bytes "${args##* }" 9 1; done
   05
-  $ device -u opt/varn600e/u-boot.bin -h a.hpm
   06
-  $ device -k zImage -h fw-tesk800.hpm
   08
-  $ device -a rootfs-varn600.img -k zImage -h varn1900.hpm
   05
-  $ device -k zImage -h VARN400.hpm
   07
-  $ : > varn400-zImage; device -u opt/varn600e/u-boot.bin -k varn400-zImage -h a.hpm
   03
-  $ : > varn800.img; : > tesk800; device -k tesk800 -r varn800.img -h a.hpm
   07
 
 A later option replaces an earlier one, a shorter name too; the revision stays unless a new
@@ -151,13 +148,11 @@ was (and a new one is not made):
 
 Failures to write:
 
-  $ hpmimg -c -v 1.0 -e 1.0 -h missing/out.hpm -u zImage
+  $ for image in missing/out.hpm . /dev/full; do hpmimg -c -v 1.0 -e 1.0 -h $image -u zImage; echo "[$?]"; done
    Error: open('missing/out.hpm', write) failed, No such file or directory
   [1]
-  $ hpmimg -c -v 1.0 -e 1.0 -h . -u zImage
    Error: open('.', write) failed, Is a directory
   [1]
-  $ hpmimg -c -v 1.0 -e 1.0 -h /dev/full -u zImage
    Error: close('/dev/full') failed, No space left on device
   [1]
 

@@ -79,13 +79,20 @@ Headers that are not accepted:
   [1]
    Error: invalid HPM image header.
   [1]
-The size is the opened file's own: an image that another takes the place of, after the tool
-looked at the name and before it opened it (strace holds the opening back), is read whole:
 
-  $ if strace -o /dev/null true 2> /dev/null; then cp kernel.hpm race.hpm
+Test and extract mode read an image once, every byte through the digest on its way (the bytes
+read counted by strace). The size is the opened file's own: an image that another takes the
+place of, after the tool looked at the name and before it opened it (strace holds the opening
+back), is read whole:
+
+  $ if strace -o /dev/null true 2> /dev/null; then for mode in -t "-x -k k.out"; do
+  >         ASAN_OPTIONS=detect_leaks=0 strace -f -qq -y -e trace=read,pread64 -o trace hpmimg $mode -h kernel.hpm > out
+  >         awk '/kernel\.hpm>/ { n += $NF } END { print n + 0 }' trace; done; cp kernel.hpm race.hpm
   >     ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -P race.hpm -e trace=openat \
   >         -e inject=openat:delay_enter=1500000 hpmimg -t -h race.hpm > out 2> /dev/null & sleep 0.5
   >     cp valid next.hpm; mv next.hpm race.hpm; wait $!; tail -1 out; else echo "skip: no strace"; fi
+  3088
+  3088
    MD5 Checksum       = OK
   $ rescan=/sys/bus/pci/rescan; if [ -e $rescan ]; then hpmimg -x -h $rescan
   > else echo "skip: no write-only sysfs file $rescan here"; fi

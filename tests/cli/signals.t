@@ -27,11 +27,10 @@ An input cut short while it is read ends the run with the read error and status 
 
   $ shrink() { local input=$1; shift; hpmimg "$@" > out 2>&1 & local pid=$!; busy $pid
   >     truncate -s 20M $input; wait $pid; echo "[$?] $(grep -o 'Error: input file fread' out)"; }
-  $ shrink rfs.img -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; truncate -s 512M rfs.img
+  $ for args in "rfs.img -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img" "big.hpm -t -h big.hpm" \
+  >     "big.hpm -x -h big.hpm -r rfs.out"; do shrink $args; truncate -s 512M rfs.img; truncate -s 536871005 big.hpm; done
   [1] Error: input file fread
-  $ shrink big.hpm -t -h big.hpm; truncate -s 536871005 big.hpm
   [1] Error: input file fread
-  $ shrink big.hpm -x -h big.hpm -r rfs.out
   [1] Error: input file fread
 
 Where the tool waits, a stopping signal still ends it at once, status 3, and the call it cuts
