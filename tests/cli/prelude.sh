@@ -44,6 +44,14 @@ blocked() {
     done
 }
 
+# gone PID...: ends the processes and waits until they have ended: a FIFO's buffer, and the
+# bytes in it, live on while a killed reader has yet to exit, and the next row would find it full.
+gone() {
+    kill "$@" 2>/dev/null
+    wait "$@" 2>/dev/null
+    return 0
+}
+
 # signalled ARGS...: runs hpmimg in place of the shell, with SIGINT and SIGQUIT at their
 # defaults: a shell starts background jobs with them ignored (and cannot undo that when it
 # was started so itself), and hpmimg keeps signals ignored on entry. Start it with `&`.

@@ -49,9 +49,9 @@ or half a second after a second signal:
    hpmimg: caught signal 2, exiting. (no-eol)
   $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
   $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
-  $ mkfifo pipe; sleep 10 < pipe & reader=$!; hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w
+  $ mkfifo pipe; sleep 60 < pipe & reader=$!; hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w
   [3]
-  $ kill $reader 2> /dev/null || true
+  $ gone $reader
 
 A reader that stops reading ends the run by SIGPIPE, as it ends other filters, with no
 message in its way; a time limit the parent set with alarm() ends it by SIGALRM:
@@ -67,8 +67,8 @@ Where closing the files hangs too (the FIFO's reader reads nothing), the watchdo
 notice a second later, also with SIGALRM blocked by the parent and with a standard output
 that takes nothing (/dev/full):
 
-  $ for out in /dev/full out; do sleep 10 < fifo.out & reader=$!
-  >     env --block-signal=ALRM hpmimg -x -h big.hpm -r fifo.out > $out & ended $! TERM pipe_w; kill $reader 2> /dev/null || true; done
+  $ for out in /dev/full out; do sleep 60 < fifo.out & reader=$!
+  >     env --block-signal=ALRM hpmimg -x -h big.hpm -r fifo.out > $out & ended $! TERM pipe_w; gone $reader; done
   [3]
   [3]
   $ tail -n 1 out
@@ -80,14 +80,14 @@ signal ends a run stuck in its cleanup at once, and leaves a notice being writte
 watchdog (the run still waits 0.3 seconds after it):
 
   $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin; head -c 65536 /dev/zero > full
-  $ mkfifo last; sleep 10 < last & reader=$!; { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
-  $ ended $! TERM pipe_w; cat err; kill $reader 2> /dev/null || true
+  $ mkfifo last; sleep 60 < last & reader=$!; { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
+  $ ended $! TERM pipe_w; cat err; gone $reader
   [3]
-  $ sleep 10 < last & reader=$!; sleep 10 < fifo.out & readers="$reader $!"
-  $ { cat full; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; kill $readers 2> /dev/null || true
+  $ sleep 60 < last & reader=$!; sleep 60 < fifo.out & readers="$reader $!"
+  $ { cat full; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; gone $readers
   [3]
-  $ sleep 10 < last & reader=$!; { cat full; signalled -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; } > last &
+  $ sleep 60 < last & reader=$!; { cat full; signalled -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; } > last &
   $ busy $!; kill -TERM $!; blocked $! pipe_w; kill -INT $!; sleep 0.3; kill -0 $! && echo waits
-  >     wait $!; echo "[$?]"; kill $reader 2> /dev/null || true
+  >     wait $!; echo "[$?]"; gone $reader
   waits
   [3]
