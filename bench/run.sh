@@ -35,8 +35,11 @@ outputs=("" "$work/copy.bin" "$image" "" "$out")
 # writes a new file and renames it (as hpmimg does) must take fresh memory.
 evict() { [ ! -f "$1" ] || dd if=/dev/null of="$1" oflag=nocache conv=notrunc,fdatasync count=0 status=none; }
 declare -A times rss
+# Each round starts one command later, so that no command always follows the same one: the
+# gigabyte a writer leaves dirty slows whatever comes next.
 for ((n = 0; n < runs; n++)); do
-    for i in "${!names[@]}"; do
+    for ((k = 0; k < ${#names[@]}; k++)); do
+        i=$(((n + k) % ${#names[@]}))
         evict "${outputs[i]}"
         # shellcheck disable=SC2086 # the command is a word list
         /usr/bin/time -f '%e %M' -o "$work/time.out" ${commands[i]} >/dev/null

@@ -27,17 +27,26 @@ since the new file has no name until it is complete:
    [3] [3] [141] [142] [138] [140] [154] [155] [152] [157] [158] [159] [144] [192] [137] [137]
   kept
 
+Where /proc is missing (a tmpfs hides it here), the new file has a temporary name from the
+start, and a second signal (both arrive as the stopped run goes on) removes it too:
+
+  $ on_tmpfs /proc 4 "cd $PWD; env --default-signal=INT hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img \\
+  >     > /dev/null 2>&1 & until ls -A | grep -q hpmimg-; do sleep 0.01; done
+  >     for signal in STOP INT TERM CONT; do kill -\$signal \$!; done; wait \$!; echo [\$?]"; kept
+  [3]
+  kept
+
 A new file gets what the shell's `>` gives it (0666 less the umask, or what the folder's
 default ACL says); a replaced one keeps its mode and its ACL, and gets none from the folder
-where it had none; a symbolic link stays:
+where it had none; a symbolic link stays, and another hard link keeps the old file:
 
-  $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
+  $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; ln k.out k.old; hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
   $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null
-  $ stat -c '%A %n' new1 new2 k.out *link*
-  -rw-r----- new1
-  -rw-r----- new2
-  -rw----r-- k.out
-  lrwxrwxrwx k-out-link
+  $ stat -c '%A %h %n' new1 new2 k.out *link*
+  -rw-r----- 1 new1
+  -rw-r----- 1 new2
+  -rw----r-- 1 k.out
+  lrwxrwxrwx 1 k-out-link
   $ mkdir acl; cp k acl/own; cp k acl/plain
   $ if setfacl -m u:1001:rw acl/own 2> /dev/null && setfacl -d -m u:1001:rw,g::rw acl; then
   >     hpmimg -x -h two.hpm -u acl/new -k acl/own > /dev/null; : > acl/shell
