@@ -32,8 +32,9 @@ start, and a second signal (both arrive as the stopped run goes on) removes it t
 
   $ on_tmpfs /proc 4 "cd $PWD; env --default-signal=INT hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img \\
   >     > /dev/null 2>&1 & until ls -A | grep -q hpmimg-; do sleep 0.01; done
-  >     for signal in STOP INT TERM CONT; do kill -\$signal \$!; done; wait \$!; echo [\$?]"; kept
+  >     for signal in STOP INT TERM CONT; do kill -\$signal \$!; done; wait \$!; echo [\$?]"
   [3]
+  $ kept
   kept
 
 A new file gets what the shell's `>` gives it (0666 less the umask, or what the folder's
