@@ -31,7 +31,7 @@ Where /proc is missing (a tmpfs hides it here), the new file has a temporary nam
 start, and a second signal (both arrive as the stopped run goes on) removes it too:
 
   $ on_tmpfs /proc 4 "cd $PWD; env --default-signal=INT hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img \\
-  >     > /dev/null 2>&1 & until ls -A | grep -q hpmimg-; do sleep 0.01; done
+  >     > /dev/null 2>&1 & n=0; until ls -A | grep -q hpmimg- || [ \$((n += 1)) -gt 500 ]; do sleep 0.01; done
   >     for signal in STOP INT TERM CONT; do kill -\$signal \$!; done; wait \$!; echo [\$?]"
   [3]
   $ kept
