@@ -124,15 +124,12 @@ void check_outputs() {
 // A named component that no action wrote is an error, as a named member missing from an
 // archive is: its file is absent or stale.
 void check_delivered(uint8_t written) {
-    bool missing = false;
-    for (int component = 0; component < component_count; ++component) {
-        if (ctx.component_names[component][0] == '\0' || (written >> component & 1) != 0)
-            continue;
-        report(0, " Error: the image holds no %s to write to '%s'", components[component].name,
-               ctx.component_names[component]);
-        missing = true;
-    }
-    if (missing)
+    const uint8_t missing = named_unwritten(written);
+    for (int component = 0; component < component_count; ++component)
+        if ((missing >> component & 1) != 0)
+            report(0, " Error: the image holds no %s to write to '%s'", components[component].name,
+                   ctx.component_names[component]);
+    if (missing != 0)
         leave(1);
 }
 

@@ -56,14 +56,6 @@ int chosen_component(uint8_t mask) {
     return -1;
 }
 
-// Whether every component named on the command line is among those written.
-bool all_named_written(uint8_t written) {
-    for (int component = 0; component < component_count; ++component)
-        if (ctx.component_names[component][0] != '\0' && (written >> component & 1) == 0)
-            return false;
-    return true;
-}
-
 // Data that runs past the end of the image is only read through, so that the read
 // error ends the run without leaving a cut-off component file behind. Returns the mask of
 // the components written, this one's bit added if it was chosen.
@@ -82,7 +74,7 @@ uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t
     report(0, " Save Component to  = %s", name);
     copy_data(length, true);
     written = static_cast<uint8_t>(written | 1u << component);
-    close_output(name, all_named_written(written));
+    close_output(name, named_unwritten(written) == 0);
     return written;
 }
 
@@ -113,6 +105,14 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract, 
 }
 
 } // namespace
+
+uint8_t named_unwritten(uint8_t written) {
+    unsigned missing = 0;
+    for (int component = 0; component < component_count; ++component)
+        if (ctx.component_names[component][0] != '\0' && (written >> component & 1) == 0)
+            missing |= 1u << component;
+    return static_cast<uint8_t>(missing);
+}
 
 uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
     uint8_t written = 0;
