@@ -38,7 +38,7 @@ struct vector_case {
     const char* digest;
 };
 
-TEST(md5, rfc1321_test_suite) {
+TEST(md5, known_vectors) {
     const vector_case cases[] = {
         {"", "d41d8cd98f00b204e9800998ecf8427e"},
         {"a", "0cc175b9c0f1b6a831c399e269772661"},
@@ -54,20 +54,15 @@ TEST(md5, rfc1321_test_suite) {
              return eighty;
          }(),
          "57edf4a22be3c955ac49da2e2107b67a"},
+        // n letters 'a' around the one- and two-block padding limits (digests from md5sum)
+        {std::string(55, 'a'), "ef1772b6dff9a122358552954ad0df65"},
+        {std::string(56, 'a'), "3b0c8ac703f828b04c6c197006d17218"},
+        {std::string(63, 'a'), "b06521f39153d618550606be297466d5"},
+        {std::string(64, 'a'), "014842d480b571495a4a0363793f7367"},
+        {std::string(65, 'a'), "c743a45e0d2e6a95cb859adae0248435"},
     };
     for (const vector_case& c : cases)
         EXPECT_EQ(md5_of(c.input), c.digest) << '"' << c.input << '"';
-}
-
-// Digests of n letters 'a' around the one- and two-block padding limits (from md5sum).
-TEST(md5, padding_boundaries) {
-    const std::pair<std::size_t, const char*> cases[] = {
-        {55, "ef1772b6dff9a122358552954ad0df65"}, {56, "3b0c8ac703f828b04c6c197006d17218"},
-        {63, "b06521f39153d618550606be297466d5"}, {64, "014842d480b571495a4a0363793f7367"},
-        {65, "c743a45e0d2e6a95cb859adae0248435"},
-    };
-    for (const auto& [length, digest] : cases)
-        EXPECT_EQ(md5_of(std::string(length, 'a')), digest) << length << " bytes";
 }
 
 TEST(md5, split_feeding_gives_the_same_digest) {
