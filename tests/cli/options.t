@@ -25,10 +25,9 @@ option, a missing argument or more than one mode:
   $ hpmimg -z -h img >/dev/null
   hpmimg: invalid option -- 'z'
   [2]
-  $ hpmimg -t -h 2>/dev/null | head -1
-   Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
-  $ hpmimg -t -h >/dev/null
+  $ hpmimg -t -h | head -1; echo "[${PIPESTATUS[0]}]"
   hpmimg: option requires an argument -- 'h'
+   Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
   [2]
 
 Standard output that cannot be written is an error; a run that already failed keeps its
@@ -59,16 +58,14 @@ Revisions are checked as they are read, in every mode, before any mode check:
   [1] '99999999999999999999.1' hpmimg: FW revision is out of supported BCD+ range
   [1] '-99999999999.1' hpmimg: FW revision is out of supported BCD+ range
   [1] '-4294967295.1' Error: stat('img') failed, No such file or directory
-  $ hpmimg -x -e 7 -h img
+  $ for args in "-x -e 7 -h img" "-c -t -v 1.2 -r rfs:9" "-k zImage: -h img" "-u boot.bin:1.2.256 -h img"; do
+  >     hpmimg $args; echo "[$?]"; done
    hpmimg: FW revision is too short, expected something like 1.2.3
   [1]
-  $ hpmimg -c -t -v 1.2 -r rfs:9
    hpmimg: FW revision is too short, expected something like 1.2.3
   [1]
-  $ hpmimg -k zImage: -h img
    hpmimg: invalid FW revision, expected something like 1.2.3
   [1]
-  $ hpmimg -u boot.bin:1.2.256 -h img
    hpmimg: FW revision is out of supported BCD+ range
   [1]
 
