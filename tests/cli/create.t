@@ -6,17 +6,14 @@ build time is now, SOURCE_DATE_EPOCH being empty (as if unset):
   $ SOURCE_DATE_EPOCH= hpmimg -c -v 1.2.3 -h out.hpm -k zImage:2.6.1
    Warning: earliest compatibility version is set to 0(unknown).
   $ after=$(date +%s)
-  $ stat -c %s out.hpm
-  100
-  $ bytes out.hpm 0 15
-  50 49 43 4d 47 46 57 55 00 07 51 7e 0a 00 00
   $ built=$(od -An -tu4 -j15 -N4 out.hpm); [ $before -le $built ] && [ $built -le $after ] && echo now
   now
-  $ bytes out.hpm 19 15
+  $ stat -c %s out.hpm; bytes out.hpm 0 15; bytes out.hpm 19 15
+  100
+  50 49 43 4d 47 46 57 55 00 07 51 7e 0a 00 00
   07 02 3c 3c 3c 00 00 01 23 00 00 00 00 00 00
-  $ od -An -tu1 -N35 out.hpm | tr -s ' ' '\n' | awk '{ sum += $1 } END { print sum % 256 }'
+  $ od -An -tu1 -N35 out.hpm | tr -s ' ' '\n' | awk '{ sum += $1 } END { print sum % 256 }'; bytes out.hpm 35 49
   0
-  $ bytes out.hpm 35 49
   01 02 fd 02 02 fc 02 61 00 00 00 00 7a 49 6d 61
   67 65 00 00 00 00 00 00 00 00 00 00 00 00 00 00
   00 0c 00 00 00 68 65 6c 6c 6f 20 6b 65 72 6e 65
@@ -48,25 +45,19 @@ more fills the description without a terminator:
   $ printf U > u-boot.bin; : > empty.bin; printf RRRR > rootfs.img; printf A > a-description-longer-than-21
   $ hpmimg -c -a a-description-longer-than-21:3.10.4 -r rootfs.img -k empty.bin:1.0.12 \
   >     -u u-boot.bin:1.2.15 -v 128.10.255 -e 1.2.15 -h four.hpm
-  $ stat -c %s four.hpm
+  $ stat -c %s four.hpm; for record in "19 15" "35 3" "38 35" "73 34" "107 38" "145 35"; do bytes four.hpm $record; done
   196
-  $ bytes four.hpm 19 15
   07 0f 3c 3c 3c 01 02 80 0a 00 00 00 ff 00 00
-  $ bytes four.hpm 35 3
   01 0f f0
-  $ bytes four.hpm 38 35
   02 01 fd 01 02 00 00 00 0f 75 2d 62 6f 6f 74 2e
   62 69 6e 00 00 00 00 00 00 00 00 00 00 00 01 00
   00 00 55
-  $ bytes four.hpm 73 34
   02 02 fc 01 00 00 00 00 0c 65 6d 70 74 79 2e 62
   69 6e 00 00 00 00 00 00 00 00 00 00 00 00 00 00
   00 00
-  $ bytes four.hpm 107 38
   02 04 fa 00 00 00 00 00 00 72 6f 6f 74 66 73 2e
   69 6d 67 00 00 00 00 00 00 00 00 00 00 00 04 00
   00 00 52 52 52 52
-  $ bytes four.hpm 145 35
   02 08 f6 03 a4 00 00 00 00 61 2d 64 65 73 63 72
   69 70 74 69 6f 6e 2d 6c 6f 6e 67 65 72 2d 01 00
   00 00 41
@@ -76,12 +67,11 @@ still sets its bit in both masks; only the named components are packed:
 
   $ mkdir -p fw/v2 && printf x > fw/v2/app
   $ hpmimg -c -v 1.0 -e 1.0 -h dir.hpm -k :1.0 -a fw/v2/app
-  $ bytes dir.hpm 19 2; bytes dir.hpm 35 3; bytes dir.hpm 38 20
+  $ bytes dir.hpm 19 2; bytes dir.hpm 35 3; bytes dir.hpm 38 20; stat -c %s dir.hpm
   07 0a
   01 0a f5
   02 08 f6 00 00 00 00 00 00 66 77 2f 76 32 2f 61
   70 70 00 00
-  $ stat -c %s dir.hpm
   89
 
 The target device comes from the first key in the RFS, Kernel, U-Boot, APP or image name:
