@@ -70,10 +70,9 @@ check overlaps the header), Backup and Reserved actions, cut-short action record
 running into the trailer, which ends the walk quietly:
 
   $ walk() { hpmimg -x -h "$1" | tail -n +2; }
-  $ header > none; seal none; walk none
+  $ header > none; seal none; header > h35; { header; head -c 15 /dev/zero; } > h50; for f in none h35 h50; do walk $f; done
    --------------------
    MD5 Checksum       = OK
-  $ header > h35; walk h35; { header; head -c 15 /dev/zero; } > h50; walk h50
    --------------------
    MD5 Checksum       = Error
    --------------------
@@ -101,8 +100,7 @@ running into the trailer, which ends the walk quietly:
    Warning: dropping invalid upload action header.
    --------------------
    MD5 Checksum       = OK
-  $ { header; upload 4 0 0 0 twenty-one-characters 20; hex 00112233445566778899; } > into
-  $ seal into; walk into
+  $ { header; upload 4 0 0 0 twenty-one-characters 20; hex 00112233445566778899; } > into; seal into; walk into
    --------------------
    Upgrade Action     = 2 (Upload)
    Action Components  = 0x04 ( 2 )
@@ -154,8 +152,7 @@ An output that cannot be written ends the run; what was extracted before stays:
    Error: close('/dev/full') failed, No space left on device
    Error: open('.', write) failed, Is a directory
    Error: U-Boot file 'multi' is the image file itself
-  $ { header; upload 1 0 0 0 u 1048576; head -c 1048576 /dev/zero; } > large; seal large
-  $ hpmimg -x -h large -u /dev/full | tail -1
+  $ { header; upload 1 0 0 0 u 1048576; head -c 1048576 /dev/zero; } > large; seal large; hpmimg -x -h large -u /dev/full | tail -1
    Error: output file fwrite(offset=262144) failed, No space left on device
 
 Every prefix of a valid image, from no byte to all of them, ends with a message and status 0
