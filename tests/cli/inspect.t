@@ -115,15 +115,13 @@ and covers it too. It is verified, and only a mismatch is printed:
    Action Checksum    = 0xFF (OK)
    --------------------
    MD5 Checksum       = OK
-  $ hpmimg -t -h oem | grep -c -e Checksum -e Warning
+  $ hpmimg -t -h oem | grep -c -e Checksum -e Warning; hpmimg -x -h oem-bad | head -1
   2
-  $ hpmimg -x -h oem-bad | head -1
    Warning: header checksum after OEM data is 0x00, expected 0x6F.
 
 Field texts: every capability and mask bit, timeouts, names, revisions, a time past 2038:
 
-  $ header > fields; patch fields 19 ff f1 00 01 33; checksum fields 0 34; seal fields
-  $ hpmimg -t -h fields | sed -n '5,10p'
+  $ header > fields; patch fields 19 ff f1 00 01 33; checksum fields 0 34; seal fields; hpmimg -t -h fields | sed -n '5,10p'
    Build Date         = Fri Dec  4 12:00:00 2026
    Image Capabilities = 0xFF ( PayloadAffected ManualRollback AutoRollback SelfTest )
    Components Mask    = 0xF1 ( 0 4 5 6 7 )
