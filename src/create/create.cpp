@@ -4,6 +4,7 @@
 #include "format/records.h"
 #include "format/vocabulary.h"
 #include "main/context.h"
+#include "main/output.h"
 #include "main/report.h"
 #include "transfer/transfer.h"
 
@@ -41,12 +42,13 @@ int32_t component_size(int component) {
     const char* name = ctx.component_names[component];
     struct stat info;
     if (stat(name, &info) != 0)
-        report(1, " Error: stat('%s') failed, %s", name, strerror(errno));
+        report(1, " Error: stat('%s') failed, %s", shown(name), strerror(errno));
     if (!S_ISREG(info.st_mode))
-        report(1, " Error: %s file '%s' is not a regular file", components[component].name, name);
+        report(1, " Error: %s file '%s' is not a regular file", components[component].name,
+               shown(name));
     if (info.st_size > INT32_MAX)
         report(1, " Error: %s file '%s' is 2 GiB or more, too large for an image",
-               components[component].name, name);
+               components[component].name, shown(name));
     return static_cast<int32_t>(info.st_size);
 }
 
@@ -68,18 +70,18 @@ void check_before_opening(const options& opts) {
             continue;
         const char* name = ctx.component_names[component];
         if (access(name, R_OK) != 0)
-            report(1, " Error: can't access %s file '%s', %s", components[component].name, name,
+            report(1, " Error: can't access %s file '%s', %s", components[component].name, shown(name),
                    strerror(errno));
         image_size += action_header_size + upload_body_size +
                       static_cast<uint64_t>(component_size(component));
-        if (same_output(name, ctx.image_name))
+        if (same_file(name, ctx.image_name))
             report(1, " Error: %s file '%s' is the image file itself", components[component].name,
-                   name);
+                   shown(name));
     }
     if (image_size > UINT32_MAX)
         report(1, " Error: the components add up to 4 GiB or more, too large for an image");
     if (is_standard_output(ctx.image_name))
-        report(1, " Error: HPM image file '%s' is standard output", ctx.image_name);
+        report(1, " Error: HPM image file '%s' is standard output", shown(ctx.image_name));
 }
 
 // Reproducible builds (reproducible-builds.org) set SOURCE_DATE_EPOCH so that the same
@@ -93,7 +95,7 @@ int64_t fixed_build_time() {
     const uint64_t seconds = std::strtoull(value, &end, 10);
     if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' || seconds > UINT32_MAX)
         report(1, " Error: SOURCE_DATE_EPOCH='%s' is not a number of seconds from 0 to 4294967295",
-               value);
+               shown(value));
     return static_cast<int64_t>(seconds);
 }
 
@@ -186,7 +188,7 @@ void pack_component(int component, packed_revision revision) {
     copy_data(size, true);
     if (before.size != size || fgetc(ctx.input) != EOF || !same_state(before, input_state()))
         report(1, " Error: %s file '%s' changed while it was read", components[component].name,
-               name);
+               shown(name));
     close_input();
 }
 

@@ -6,6 +6,7 @@
 #include "format/vocabulary.h"
 #include "inspect/walk.h"
 #include "main/context.h"
+#include "main/output.h"
 #include "main/report.h"
 #include "transfer/transfer.h"
 
@@ -23,11 +24,11 @@ namespace {
 uint32_t open_image() {
     struct stat info;
     if (stat(ctx.image_name, &info) != 0)
-        report(1, " Error: stat('%s') failed, %s", ctx.image_name, strerror(errno));
+        report(1, " Error: stat('%s') failed, %s", shown(ctx.image_name), strerror(errno));
     if (S_ISREG(info.st_mode))
         open_input(ctx.image_name);
     if (!S_ISREG(info.st_mode) || fstat(fileno(ctx.input), &info) != 0 || !S_ISREG(info.st_mode))
-        report(1, " Error: HPM image file '%s' is not a regular file", ctx.image_name);
+        report(1, " Error: HPM image file '%s' is not a regular file", shown(ctx.image_name));
     if (info.st_size < static_cast<off_t>(image_header_size))
         report(1, " Error: HPM image is too short.");
     if (info.st_size > static_cast<off_t>(UINT32_MAX))
@@ -104,20 +105,23 @@ void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size
                expected);
 }
 
-// Outputs that would mix the tool's lines into a file, or two components into one, are
-// refused before anything is written.
+// Outputs that would mix the tool's lines into a file, overwrite the image, or write two
+// components into one, are refused before anything is written.
 void check_outputs() {
     const char* const* names = ctx.component_names;
     for (int component = 0; component < component_count; ++component) {
-        if (names[component][0] == '\0')
+        const char* name = names[component];
+        const char* what = components[component].name;
+        if (name[0] == '\0')
             continue;
-        if (is_standard_output(names[component]))
-            report(1, " Error: %s file '%s' is standard output", components[component].name,
-                   names[component]);
+        if (is_standard_output(name))
+            report(1, " Error: %s file '%s' is standard output", what, shown(name));
+        if (same_file(name, ctx.image_name))
+            report(1, " Error: %s file '%s' is the image file itself", what, shown(name));
         for (int other = 0; other < component; ++other)
-            if (same_output(names[other], names[component]))
-                report(1, " Error: %s file '%s' is also the %s file", components[component].name,
-                       names[component], components[other].name);
+            if (same_file(names[other], name))
+                report(1, " Error: %s file '%s' is also the %s file", what, shown(name),
+                       components[other].name);
     }
 }
 
@@ -128,7 +132,7 @@ void check_delivered(uint8_t written) {
     for (int component = 0; component < component_count; ++component)
         if ((missing >> component & 1) != 0)
             report(0, " Error: the image holds no %s to write to '%s'", components[component].name,
-                   ctx.component_names[component]);
+                   shown(ctx.component_names[component]));
     if (missing != 0)
         leave(1);
 }

@@ -5,6 +5,7 @@
 #include "format/revision.h"
 #include "format/vocabulary.h"
 #include "main/context.h"
+#include "main/output.h"
 #include "main/report.h"
 #include "transfer/transfer.h"
 
@@ -27,24 +28,14 @@ void print_action(const action_header& action) {
            verdict(action.checksum == action_checksum(action.type, action.components)));
 }
 
-// Only printable ASCII prints as it is, any other byte as \x0A or \x9B: an image must not add
-// lines to the dump or drive a terminal (C1 controls, raw or UTF-8, included), and the dump
-// stays valid UTF-8 whatever sequence the 21-byte field holds or cuts.
+// The description is escaped as file names are: an image must not add lines to the dump or
+// drive a terminal, and the dump stays valid UTF-8 whatever the 21-byte field holds or cuts.
 void print_upload(const upload_body& body) {
-    char description[description_size * 4 + 1] = {}; // the field need not be terminated
-    char* out = description;
-    for (std::size_t n = 0; n < description_size && body.description[n] != '\0'; ++n) {
-        const auto byte = static_cast<unsigned char>(body.description[n]);
-        if (byte < 0x20 || byte >= 0x7F)
-            out += snprintf(out, 5, "\\x%02X", byte);
-        else
-            *out++ = static_cast<char>(byte);
-    }
     report(0, " Action FW Revision = %d.%s", body.firmware_major,
            revision_text(body.firmware_minor, body.aux[3]));
     report(0, " Action AUX Revision= 0x%02X 0x%02X 0x%02X 0x%02X", body.aux[0], body.aux[1],
            body.aux[2], body.aux[3]);
-    report(0, " Action Description = %s", description);
+    report(0, " Action Description = %s", shown(body.description, description_size));
     report(0, " Action Data Length = %d", static_cast<int32_t>(body.data_length));
 }
 
@@ -67,11 +58,8 @@ uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t
         return written;
     }
     const char* name = ctx.component_names[component];
-    if (same_output(name, ctx.image_name))
-        report(1, " Error: %s file '%s' is the image file itself", components[component].name,
-               name);
     open_output(name);
-    report(0, " Save Component to  = %s", name);
+    report(0, " Save Component to  = %s", shown(name));
     copy_data(length, true);
     written = static_cast<uint8_t>(written | 1u << component);
     close_output(name, named_unwritten(written) == 0);
@@ -141,11 +129,11 @@ uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
 void check_trailer(uint32_t end) {
     const off_t at = ftello(ctx.input);
     if (at < 0 || (at > off_t{end} && fseeko(ctx.input, off_t{end}, SEEK_SET) != 0))
-        report(1, " Error: fseek('%s') failed, %s", ctx.image_name, strerror(errno));
+        report(1, " Error: fseek('%s') failed, %s", shown(ctx.image_name), strerror(errno));
     if (at < off_t{end})
         copy_data(static_cast<int32_t>(end - at), false);
     if (fread(ctx.transfer_buffer, md5_digest_size, 1, ctx.input) != 1)
-        report(1, " Error: failed to read MD5 checksum from '%s', %s.", ctx.image_name,
+        report(1, " Error: failed to read MD5 checksum from '%s', %s.", shown(ctx.image_name),
                read_failure());
     unsigned char digest[md5_digest_size];
     md5_final(ctx.digest, digest);

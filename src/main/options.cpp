@@ -10,7 +10,8 @@ namespace {
 void copy_name(char* buffer, const char* name, int option) {
     std::size_t length = strnlen(name, name_buffer_size);
     if (length == name_buffer_size)
-        report(1, " Error: -%c file name is too long (4096 bytes or more): '%s'", option, name);
+        report(1, " Error: -%c file name is too long (4096 bytes or more): '%s'", option,
+               shown(name));
     std::memcpy(buffer, name, length + 1);
 }
 

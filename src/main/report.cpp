@@ -1,6 +1,7 @@
 #include "main/report.h"
 
 #include "main/context.h"
+#include "main/output.h"
 
 #include <cerrno>
 #include <csignal>
@@ -59,7 +60,7 @@ void write_notice(int signal_number) {
 // The notice only when standard output takes it at once: a pipe nobody reads must not hold
 // the process.
 [[noreturn]] void stop_from_handler(int signal_number) {
-    discard_unfinished_output();
+    discard_output();
     pollfd out = {STDOUT_FILENO, POLLOUT, 0};
     if (poll(&out, 1, 0) == 1 && (out.revents & POLLOUT) != 0)
         write_notice(signal_number);
@@ -70,7 +71,7 @@ void write_notice(int signal_number) {
 // output being written is removed: the same status for the caller, and no litter. Raised
 // again with its default action, the signal ends the process as the handler returns.
 void end_by_signal(int signal_number) {
-    discard_unfinished_output();
+    discard_output();
     signal(signal_number, SIG_DFL);
     raise(signal_number);
 }
@@ -123,6 +124,17 @@ void install_watchdog() {
     sigprocmask(SIG_UNBLOCK, &alarm_only, nullptr);
 }
 
+// SIGINT, SIGTERM and SIGQUIT go from one handler to the other; ignored ones stay ignored.
+void swap_stopping_handlers(void (*from)(int), void (*to)(int)) {
+    struct sigaction action = {};
+    action.sa_handler = to;
+    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
+        struct sigaction old = {};
+        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler == from)
+            sigaction(stopping, &action, nullptr);
+    }
+}
+
 void note_stdout_failure() {
     if (stdout_errno == 0)
         stdout_errno = errno != 0 ? errno : EIO;
@@ -164,13 +176,11 @@ void cleanup(int signal_number) {
 }
 
 void outputs_in_place() {
-    struct sigaction ending = {};
-    ending.sa_handler = end_by_signal;
-    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
-        struct sigaction old = {};
-        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler == on_stopping_signal)
-            sigaction(stopping, &ending, nullptr);
-    }
+    swap_stopping_handlers(on_stopping_signal, end_by_signal);
+}
+
+void outputs_pending() {
+    swap_stopping_handlers(end_by_signal, on_stopping_signal);
 }
 
 void stop_if_signalled() {
@@ -194,6 +204,24 @@ void leave(int status) {
 void usage() {
     report(2, usage_text, ctx.program_name);
     exit(2); // not reached: report ends the process for a non-zero status
+}
+
+const char* shown(const char* text, std::size_t size) {
+    static char buffers[2][1024]; // longer than any message, which is cut at 255 characters
+    static int next = 0;
+    char* const start = buffers[next];
+    next = 1 - next;
+    char* out = start;
+    const char* const end = start + sizeof buffers[0] - 5; // room for one more \xNN and a 0
+    for (std::size_t n = 0; n < size && text[n] != '\0' && out < end; ++n) {
+        const auto byte = static_cast<unsigned char>(text[n]);
+        if (byte < 0x20 || byte >= 0x7F)
+            out += snprintf(out, 5, "\\x%02X", byte);
+        else
+            *out++ = static_cast<char>(byte);
+    }
+    *out = '\0';
+    return start;
 }
 
 char* alloc_zeroed(std::size_t size) {

@@ -14,6 +14,10 @@ void cleanup(int signal_number);
 [[noreturn]] void leave(int status);
 [[noreturn]] void usage();
 char* alloc_zeroed(std::size_t size);
+// The text as it may be printed: printable ASCII as it is, any other byte as \x0A or \x9B,
+// so that no file name or description adds a line to the output or drives a terminal. Reads
+// at most `size` bytes (the text need not be terminated); the result lasts for one more call.
+const char* shown(const char* text, std::size_t size = 4096);
 // SIGHUP and SIGXFSZ ignored; SIGINT, SIGTERM and SIGQUIT recorded, to end the run at its
 // next check; every other signal that ends a process ends it by itself once the output being
 // written is removed. A signal ignored on entry stays ignored.
@@ -22,5 +26,7 @@ void install_signal_handlers();
 // themselves, without the notice, as the other ending signals do, so that status 3 always
 // means that it was not put in place.
 void outputs_in_place();
+// An output is being written again: stopping signals stop the run, as before the first.
+void outputs_pending();
 // Ends the run (cleanup, notice, status 3) when a stopping signal has been caught.
 void stop_if_signalled();
