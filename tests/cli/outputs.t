@@ -28,12 +28,18 @@ since the new file has no name until it is complete:
   kept
 
 Where /proc is missing (a tmpfs hides it here), the new file has a temporary name from the
-start, and a second signal (both arrive as the stopped run goes on) removes it too:
+start, mode 0600 until it is complete; a second signal (both arrive as the stopped run goes
+on) removes it, as a full disk does; a new file still gets what the umask gives:
 
   $ on_tmpfs /proc 4 "cd $PWD; env --default-signal=INT hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img \\
-  >     > /dev/null 2>&1 & n=0; until ls -A | grep -q hpmimg- || [ \$((n += 1)) -gt 500 ]; do sleep 0.01; done
-  >     for signal in STOP INT TERM CONT; do kill -\$signal \$!; done; wait \$!; echo [\$?]"
+  >     > /dev/null 2>&1 & n=0; until stat -c %a .hpmimg-* 2> /dev/null || [ \$((n += 1)) -gt 500 ]; do sleep 0.01; done
+  >     for signal in STOP INT TERM CONT; do kill -\$signal \$!; done; wait \$!; echo [\$?]; umask 027
+  >     mount -t tmpfs -o size=300k tmpfs ../full; for out in ../full/fw.hpm new.hpm; do
+  >     hpmimg -c -v 1.0 -e 1.0 -h \$out -r rfs.img 2> /dev/null; done; stat -c %a new.hpm; rm new.hpm; ls -A ../full"
+  600
   [3]
+   Error: output file fwrite(offset=523264) failed, No space left on device
+  640
   $ kept
   kept
 
@@ -59,9 +65,10 @@ where it had none; a symbolic link stays, and another hard link keeps the old fi
   acl/plain: user::rw- group::r-- other::---
   acl/shell: user::rw- user:1001:rw- group::rw- mask::rw- other::---
 
-A replaced file keeps its owner and group where the run may set them (root both, any user a
-group it belongs to); where it may not, the file keeps no set-id bit, so that no run makes a
-set-id program of someone else's (user 1002, of group 2000, runs a copy of the tool):
+A replaced file keeps its owner and group where the run may set them (root both, also without
+CAP_FOWNER, any user a group it belongs to); where it may not, the file keeps no set-id bit, so
+that no run makes a set-id program of someone else's (user 1002, of group 2000, runs a copy of
+the tool); nor does root without CAP_FOWNER, which may not set one on another user's file:
 
   $ as_user() { setpriv --reuid 1002 --regid 1002 --groups 2000 "$@"; }
   $ if [ "$(id -u)" = 0 ] && chmod 711 .. && as_user test -r k; then
@@ -69,10 +76,12 @@ set-id program of someone else's (user 1002, of group 2000, runs a copy of the t
   >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file; do cp k $f; done
   >     chown 65534:65534 open/nobody; chmod 4755 open/nobody; chown 1001:1001 open/other
   >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file
-  >     hpmimg -x -h fw.hpm -k open/nobody > /dev/null
+  >     hpmimg -x -h fw.hpm -k open/nobody > /dev/null; cp -p open/other open/fowner
+  >     setpriv --inh-caps -fowner --bounding-set -fowner hpmimg -x -h fw.hpm -k open/fowner > /dev/null
   >     for f in open/other group/file; do as_user ../user-hpmimg -x -h fw.hpm -k $f > /dev/null; done
   >     stat -c '%u:%g %a %n' open/* group/*
   > else echo "skip: only root can give files to other users"; fi
+  1001:1001 755 open/fowner
   65534:65534 4755 open/nobody
   1002:1002 755 open/other
   1002:2000 2664 group/file
@@ -81,19 +90,26 @@ A stopping signal caught before the output is renamed (strace holds its mode cha
 gives status 3 and leaves the old file; one that comes while the last output is renamed (held
 back too) or later ends the run by itself, with no notice: status 3 would say that the output
 was not put in place, and it was. In extract mode the last output is the last component named;
-one in place before the signal stays:
+one in place before the signal stays, and one that a second Upload action writes again is
+being written again. The folder of an output is held from its opening: a target moved away
+mid-run leaves the moved file as it was, and a folder swapped for a link takes the output with it:
 
-  $ held() { local call=$1 when=$2 tracer pid n; shift 2
+  $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
   >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=$call \
   >         -e inject=$call:delay_enter=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
   >     for n in $(seq 500); do read -r pid 2> /dev/null < /proc/$tracer/task/$tracer/children
   >         status=/proc/$pid/status; grep -qs 'tracing stop' $status && sleep 0.2 &&
   >         grep -qs 'tracing stop' $status && break; sleep 0.01; done
-  >     kill -TERM $pid; wait $tracer 2> /dev/null; echo "[$?] notices $(grep -c caught ../out)"; kept; md5sum * > ../sums 2> /dev/null; }
+  >     eval "$action"; wait $tracer 2> /dev/null; echo "[$?] notices $(grep -c caught ../out)"; kept; md5sum * > ../sums 2> /dev/null; }
+  $ { header; upload 2 1 0 0 first 1024; head -c 1024 k; upload 2 1 0 0 again 9; echo again; } > dup.hpm; seal dup.hpm
   $ cp fw.hpm held.hpm; md5sum * > ../sums 2> /dev/null; if strace -o /dev/null true 2> /dev/null; then
-  >     held fchmod 1 -c -v 1.0 -e 1.0 -h held.hpm -u k; held /rename 1 -c -v 1.0 -e 1.0 -h held.hpm -u k
-  >     for when in 1 2; do : > v; : > w; held /rename $when -x -h two.hpm -u v -k w
+  >     held fchmod 1 'kill -TERM $pid' -c -v 1.0 -e 1.0 -h held.hpm -u k; held /rename 1 'kill -TERM $pid' -c -v 1.0 -e 1.0 -h held.hpm -u k
+  >     for when in 1 2; do : > v; : > w; held /rename $when 'kill -TERM $pid' -x -h two.hpm -u v -k w
   >         for f in v w; do cmp -s $f k && echo "$f new" || echo "$f old"; done; done
+  >     held fchmod 2 'kill -TERM $pid' -x -h dup.hpm -k w; cmp -s -n 1024 w k && wc -c < w
+  >     cp held.hpm held.old; held fchmod 1 'mv held.hpm moved.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cmp held.old moved.hpm
+  >     mkdir stage elsewhere; held linkat 1 'mv stage staged; ln -s elsewhere stage' -c -v 1.0 -e 1.0 -h stage/new.hpm -k k
+  >     find staged elsewhere
   > else echo "skip: no strace"; fi
   [3] notices 1
   kept
@@ -109,6 +125,18 @@ one in place before the signal stays:
   kept
   v new
   w new
+  [3] notices 1
+  w: FAILED
+  kept
+  1024
+  [0] notices 0
+  held.hpm: FAILED
+  kept
+  [0] notices 0
+  kept
+  staged
+  staged/new.hpm
+  elsewhere
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
@@ -138,13 +166,15 @@ before anything is written:
    Error: Kernel file '/dev/stdout' is standard output
    MD5 Checksum       = OK
 
-Bytes of a description outside printable ASCII print escaped, C1 controls raw or in UTF-8
-and what is no UTF-8 included, so no image adds a line or drives the terminal:
+Bytes of a description or a file name outside printable ASCII print escaped, C1 controls raw
+or in UTF-8 and what is no UTF-8 included, so no image or name adds a line or drives the terminal:
 
   $ { header; upload 2 0 0 0 $'\nMD5 Checksum = OK\e\x7f' 0; upload 2 0 0 0 $'~\x1f\x9b\xc2\x9b\xff' 0; } > forged
-  $ seal forged; hpmimg -t -h forged | grep Description
+  $ seal forged; hpmimg -t -h forged | grep Description; hpmimg -x -h two.hpm -u $'a\nb' -k $'\e[2J\xc3' | grep Save
    Action Description = \x0AMD5 Checksum = OK\x1B\x7F
    Action Description = ~\x1F\x9B\xC2\x9B\xFF
+   Save Component to  = a\x0Ab
+   Save Component to  = \x1B[2J\xC3
 
 Extract delivers every component named, or says which it could not; one file named for two
 components is refused before anything is written, whether it exists or not, under any
@@ -179,12 +209,26 @@ link; the image too. The kernel follows 40 links in a name, and so does the tool
    Error: open('l0', write) failed, Too many levels of symbolic links
   l
 
+A file whose name is all but too long is replaced as it is made. Where the rename onto the
+target cannot succeed, in an append-only folder or onto an immutable file, the run is refused
+before anything is made:
+
+  $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long
+  $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done; rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
+  $ if chattr +a fixed 2> /dev/null && chattr +i frozen.hpm; then
+  >     for out in fixed/fw.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done; chattr -a fixed; chattr -i frozen.hpm
+  > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi; ls -A fixed
+   Error: open('fixed/fw.hpm', write) failed, Operation not permitted
+   Error: open('frozen.hpm', write) failed, Operation not permitted
+  fw.hpm
+
 Names of descriptors are written as the shell writes them, in place where they lead to a pipe
-or to a file that no name reaches (a deleted one); no file is made after a link's text:
+or to a file that no name reaches (a deleted one); no file is made after a link's text, and
+one that is also an input is refused:
 
   $ hpmimg -c -v 1.0 -e 1.0 -h >(gzip > fw.gz) -k k; wait $!; zcat fw.gz > gz.hpm; hpmimg -t -h gz.hpm | tail -1
    MD5 Checksum       = OK
-  $ hpmimg -x -h fw.hpm -k /dev/fd/3 3> >(wc -c > count) | grep Save; wait $!; cat count
+  $ hpmimg -x -h fw.hpm -k /dev/fd/3 3> >(wc -c > count) > out; wait $!; grep Save out; cat count
    Save Component to  = /dev/fd/3
   200000
   $ exec 4> victim; rm victim; hpmimg -x -h fw.hpm -k /proc/self/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
@@ -192,6 +236,9 @@ or to a file that no name reaches (a deleted one); no file is made after a link'
   200000
   0
   [1]
+  $ hpmimg -c -v 1.0 -h /proc/self/fd/4 -k /dev/fd/4; cp fw.hpm /dev/fd/4; hpmimg -x -h /dev/fd/4 -k /proc/self/fd/4 | tail -1; cmp fw.hpm /dev/fd/4
+   Error: Kernel file '/dev/fd/4' is the image file itself
+   Error: Kernel file '/proc/self/fd/4' is the image file itself
 
 Signals ignored on entry stay ignored, SIGALRM too:
 
