@@ -77,15 +77,15 @@ still sets its bit in both masks; only the named components are packed:
 The target device comes from the first key in the RFS, Kernel, U-Boot, APP or image name:
 
   $ mkdir -p opt/varn600e; : > opt/varn600e/u-boot.bin; : > rootfs-varn600.img; : > varn400-zImage
-  $ : > varn800.img; : > tesk800; u=opt/varn600e/u-boot.bin
+  $ : > varn800.img; : > tesk800; : > varn1900; u=opt/varn600e/u-boot.bin
   $ for args in "-u $u -r rootfs-varn600.img -h a.hpm" "-u $u -h a.hpm" "-k zImage -h fw-tesk800.hpm" \
-  >     "-a rootfs-varn600.img -k zImage -h varn1900.hpm" "-k zImage -h VARN400.hpm" \
+  >     "-a varn1900 -k zImage -h rootfs-varn600.hpm" "-k zImage -h VARN400.hpm" \
   >     "-u $u -k varn400-zImage -h a.hpm" "-k tesk800 -r varn800.img -h a.hpm"; do
   >     hpmimg -c -v 1.0 -e 1.0 $args > /dev/null && bytes "${args##* }" 9 1; done
   05
   06
   08
-  05
+  15
   07
   03
   07

@@ -49,26 +49,32 @@ Extract mode prints no header field but the checksum line, here "Error" (status 
 Headers that are not accepted:
 
   $ header > valid; seal valid
-  $ head -c 34 valid > short; : > empty; cp valid version1; patch version1 8 01
-  $ for file in short empty version1; do hpmimg -x -h $file; echo "[$?]"; done
+  $ head -c 34 valid > short; : > empty; cp valid version1; patch version1 8 01; truncate -s 4G huge.hpm
+  $ for n in 0 1 2 3 4 5 6 7; do cp valid sig$n; patch sig$n $n 70; done; truncate -s 4294967295 largest.hpm
+  $ for file in short empty version1 sig? none.hpm . /dev/stdin huge.hpm largest.hpm; do
+  >     cat kernel.hpm | hpmimg -x -h $file; echo "[$?]"; done
    Error: HPM image is too short.
   [1]
    Error: HPM image is too short.
   [1]
    Error: invalid HPM image header.
   [1]
-  $ for offset in 0 1 2 3 4 5 6 7; do cp valid sig; patch sig $offset 70; hpmimg -t -h sig; done
-   Error: invalid HPM image header.
-   Error: invalid HPM image header.
-   Error: invalid HPM image header.
-   Error: invalid HPM image header.
-   Error: invalid HPM image header.
-   Error: invalid HPM image header.
-   Error: invalid HPM image header.
    Error: invalid HPM image header.
   [1]
-  $ truncate -s 4G huge.hpm; truncate -s 4294967295 largest.hpm
-  $ for file in none.hpm . /dev/stdin huge.hpm largest.hpm; do cat kernel.hpm | hpmimg -x -h $file; echo "[$?]"; done
+   Error: invalid HPM image header.
+  [1]
+   Error: invalid HPM image header.
+  [1]
+   Error: invalid HPM image header.
+  [1]
+   Error: invalid HPM image header.
+  [1]
+   Error: invalid HPM image header.
+  [1]
+   Error: invalid HPM image header.
+  [1]
+   Error: invalid HPM image header.
+  [1]
    Error: stat('none.hpm') failed, No such file or directory
   [1]
    Error: HPM image file '.' is not a regular file

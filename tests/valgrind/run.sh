@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Create, test and extract mode under valgrind: no memory error and no leak, on the
-# success path and on an error path. Exits 77 (skipped) where valgrind is absent.
+# Create, test and extract mode under valgrind: no memory error, no leak and no file left
+# open (each component file is closed before the next is opened), on the success path and
+# on an error path, which ends the process through exit with the tool's own status 1.
+# Exits 77 (skipped) where valgrind is absent.
 set -euo pipefail
 tool=$1
 if ! command -v valgrind >/dev/null; then
@@ -12,22 +14,16 @@ trap 'rm -rf "$dir"' EXIT
 cd "$dir"
 head -c 5000 /dev/urandom >k.bin
 printf 'u' >u.bin
-
-memcheck=(valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect)
-# Each component file is closed before the next one is opened: none is open at exit.
-"${memcheck[@]}" --error-exitcode=1 --track-fds=yes "$tool" -c -v 1.2.3 -e 1.0 -h img.hpm \
-    -u u.bin -k k.bin:2.6.1 >/dev/null 2>fds.log
-if grep 'Open file descriptor.*\.bin' fds.log; then exit 1; fi
-"${memcheck[@]}" --error-exitcode=1 "$tool" -t -h img.hpm >test.out
-grep -qx ' MD5 Checksum       = OK' test.out
-"${memcheck[@]}" --error-exitcode=1 "$tool" -x -h img.hpm -k k.out >/dev/null
+for run in "0 -c -v 1.2.3 -e 1.0 -h img.hpm -u u.bin -k k.bin:2.6.1" "0 -t -h img.hpm" \
+    "0 -x -h img.hpm -k k.out" "1 -x -h img.hpm -k no/such/dir"; do
+    set -- $run
+    status=0
+    valgrind -q --leak-check=full --errors-for-leak-kinds=definite,indirect --error-exitcode=99 \
+        --track-fds=yes "$tool" "${@:2}" >/dev/null 2>fds.log || status=$?
+    if [ "$status" -ne "$1" ] || grep 'Open file descriptor.*\.\(bin\|hpm\|out\)' fds.log; then
+        echo "valgrind: hpmimg ${*:2}: status $status, expected $1"
+        exit 1
+    fi
+done
 cmp k.bin k.out
-
-# An error ends the process through exit: still clean, with the tool's own status 1.
-status=0
-"${memcheck[@]}" --error-exitcode=99 "$tool" -x -h img.hpm -k no/such/dir >/dev/null || status=$?
-if [ "$status" -ne 1 ]; then
-    echo "error path: status $status, expected 1"
-    exit 1
-fi
 echo "valgrind: create, test, extract and an error exit are clean"
