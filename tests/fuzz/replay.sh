@@ -7,6 +7,7 @@
 # The scripting recipe of README.md, as shown there, must pass exactly the images whose test
 # run ends with status 0, md5sum's verdict OK and no error, warning or checksum mismatch,
 # and so every image create mode made.
+# Every run says how it ended: an error line, or the MD5 line.
 # Usage: tests/fuzz/replay.sh hpmimg command...   (the command may start with an emulator)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -52,7 +53,7 @@ for input in "$work"/inputs/*; do
         if [[ $status -eq 0 ]] && ! grep -qx " MD5 Checksum       = $expected" stdout.txt; then
             failures=$((failures + 1))
             echo "FAIL $(basename "$input"): hpmimg $args: MD5 verdict is not $expected"
-        elif [[ $status -gt 1 || -s stderr.txt ]]; then
+        elif [[ $status -gt 1 || -s stderr.txt ]] || ! grep -q '^ Error: \|^ MD5 Checksum' stdout.txt; then
             failures=$((failures + 1))
             case $status in
                 124 | 137) outcome="timed out" ;;
