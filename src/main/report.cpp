@@ -124,13 +124,14 @@ void install_watchdog() {
     sigprocmask(SIG_UNBLOCK, &alarm_only, nullptr);
 }
 
-// SIGINT, SIGTERM and SIGQUIT go from one handler to the other; ignored ones stay ignored.
-void swap_stopping_handlers(void (*from)(int), void (*to)(int)) {
+// SIGINT, SIGTERM and SIGQUIT stop the run at its next check, or end it by themselves as
+// the other ending signals do; those ignored on entry stay ignored.
+void route_stopping_signals(bool stop_run) {
     struct sigaction action = {};
-    action.sa_handler = to;
+    action.sa_handler = stop_run ? on_stopping_signal : end_by_signal;
     for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
         struct sigaction old = {};
-        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler == from)
+        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
             sigaction(stopping, &action, nullptr);
     }
 }
@@ -176,11 +177,11 @@ void cleanup(int signal_number) {
 }
 
 void outputs_in_place() {
-    swap_stopping_handlers(on_stopping_signal, end_by_signal);
+    route_stopping_signals(false);
 }
 
 void outputs_pending() {
-    swap_stopping_handlers(end_by_signal, on_stopping_signal);
+    route_stopping_signals(true);
 }
 
 void stop_if_signalled() {
@@ -238,8 +239,7 @@ char* alloc_zeroed(std::size_t size) {
 void install_signal_handlers() {
     signal(SIGHUP, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
-    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT})
-        handle_unless_ignored(stopping, on_stopping_signal);
+    route_stopping_signals(true);
     for (const int ending : {SIGPIPE, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,
                              SIGPWR, SIGSYS, SIGSTKFLT})
         handle_unless_ignored(ending, end_by_signal);
