@@ -173,6 +173,12 @@ void keep_as_new(const char* name) {
     close(fd);
 }
 
+void release_folder() {
+    if (out.folder >= 0)
+        close(out.folder);
+    out.folder = -1;
+}
+
 // Where the name leads, with the folder of a new file held: a regular file that a name
 // reaches is replaced, a name that reaches nothing gets a new file, and anything else is
 // written where it is. A deleted file behind /proc/self/fd has no name that reaches it.
@@ -198,6 +204,8 @@ void place_output(const char* name) {
     if (old >= 0 && fstat(old, &reached) == 0 && same_inode(reached, named)) {
         out.placement = output_kind::replacement;
         keep_from(old, out.leaf, name);
+    } else {
+        release_folder();
     }
     if (old >= 0)
         close(old);
@@ -298,12 +306,6 @@ int close_stream() {
     FILE* stream = ctx.output;
     ctx.output = nullptr;
     return stream != nullptr ? fclose(stream) : 0;
-}
-
-void release_folder() {
-    if (out.folder >= 0)
-        close(out.folder);
-    out.folder = -1;
 }
 
 } // namespace
