@@ -100,4 +100,7 @@ endif()
 # The package's time stamps: those of the last commit, read when cpack runs.
 set(CPACK_HPMIMG_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-source-date.cmake)
+# The packaged modes do not depend on the builder's umask: a script run before and after packing.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-modes.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-modes.cmake)
 include(CPack)
