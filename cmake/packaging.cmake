@@ -97,7 +97,7 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "arm")
 elseif(CMAKE_CROSSCOMPILING)
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
 endif()
-# The package's time stamps: those of the last commit, read when cpack runs.
+# The package's time stamps: the newest release's date in CHANGELOG.md, read when cpack runs.
 set(CPACK_HPMIMG_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-source-date.cmake)
 # The packaged modes do not depend on the builder's umask: a script run before and after packing.
