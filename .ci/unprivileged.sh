@@ -8,7 +8,11 @@
 # the legs it finds everything there. Needs root (or sudo); adds the user hpmimg-ci when
 # it is missing.
 set -euo pipefail
-[ "$(id -u)" -eq 0 ] || exec sudo bash "$0" "$@"
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null ||
+        { echo "unprivileged: adds a user and switches to it, so needs root: run it as root, or install sudo" >&2; exit 1; }
+    exec sudo bash "$0" "$@"
+fi
 cd "$(dirname "$0")/.."
 
 user=hpmimg-ci
