@@ -85,8 +85,11 @@ set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps computes the dependencies from the binary, but knows only the build
 # machine's libraries; otherwise name the C and C++ runtime by hand (glibc 2.34 for the
 # 64-bit off_t and time_t on 32-bit targets).
+# A static binary depends on nothing.
 find_program(HPMIMG_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(HPMIMG_DPKG_SHLIBDEPS AND NOT CMAKE_CROSSCOMPILING)
+if(HPMIMG_STATIC)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
+elseif(HPMIMG_DPKG_SHLIBDEPS AND NOT CMAKE_CROSSCOMPILING)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1, libstdc++6")
