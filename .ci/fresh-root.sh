@@ -11,8 +11,11 @@
 # ${XDG_CACHE_HOME:-~/.cache}/hpmimg, keyed by its package list, and rebuilt after 30 days.
 set -euo pipefail
 # chroot and mount need root; the cache stays the caller's.
-[ "$(id -u)" -eq 0 ] ||
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null ||
+        { echo "fresh-root: mounts and chroots, so needs root: run it as root, or install sudo" >&2; exit 1; }
     exec sudo env XDG_CACHE_HOME="${XDG_CACHE_HOME:-$HOME/.cache}" bash "$0" "$@"
+fi
 cd "$(dirname "$0")/.."
 
 suite=bookworm

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 build=build/static
 # Configuring with clang++ is enough: the checks read the compile commands, nothing is built.
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-    -DHPMIMG_TESTS=ON -DHPMIMG_BENCH=OFF >/dev/null
+    -DHPMIMG_TESTS=ON -DHPMIMG_BENCH=OFF -DHPMIMG_WERROR=ON >/dev/null
 
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT

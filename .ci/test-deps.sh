@@ -1,23 +1,61 @@
 #!/usr/bin/env bash
-# Installs with apt-get what the test suite needs beyond CMake and a C++17 compiler, each
-# package only when what it provides is missing, so that `cmake --workflow --preset test`
-# runs every test on a bare Debian machine and nothing is skipped. Quick when all is there.
-# Run as root or by a user who may use sudo.
+# What the test suite needs beyond CMake and a C++17 compiler: GoogleTest, without which it
+# cannot be built, and the tools some tests need, which skip rows or whole tests where they
+# are missing. Installs with apt-get (.ci/apt-install.sh) each package whose part is missing,
+# so that `cmake --workflow --preset test` runs every test on a bare Debian machine and
+# nothing is skipped; quick when all is there. Where it cannot install (not root and no
+# sudo, or the install fails), it names on stderr each package still missing and what
+# skips without it, one line each, and ends with status 0, so that the suite runs with
+# what there is; only missing GoogleTest ends it with status 1.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=()
-# The unit tests' framework.
-[ -f /usr/include/gtest/gtest.h ] || [ -f /usr/local/include/gtest/gtest.h ] ||
-    packages+=(libgtest-dev)
-# fuzz_replay writes its seed corpus and decodes its findings with python3.
-command -v python3 >/dev/null || packages+=(python3)
-# cli.inspect counts the bytes read with strace, and holds calls back with it.
-command -v strace >/dev/null || packages+=(strace)
-# valgrind.create_test_extract.
-command -v valgrind >/dev/null || packages+=(valgrind)
-# cli.outputs fills a small tmpfs, mounted in a mount namespace of its own.
-command -v mount >/dev/null || packages+=(mount)
-# cli.outputs sets ACLs to see that a replaced file keeps its own.
-command -v setfacl >/dev/null || packages+=(acl)
-bash .ci/apt-install.sh "${packages[@]}"
+# Each package, and what it serves.
+packages=(libgtest-dev python3 strace valgrind mount acl)
+declare -A serves=(
+    [libgtest-dev]="GoogleTest, the unit tests' framework: the suite cannot be built without it"
+    [python3]="fuzz_replay will skip (python3 writes its corpus and decodes its findings)"
+    [strace]="the strace rows of cli.inspect and cli.outputs will skip"
+    [valgrind]="valgrind.create_test_extract will skip"
+    [mount]="the full-disk rows of cli.outputs will skip (they mount small tmpfs file systems)"
+    [acl]="the ACL row of cli.outputs will skip (setfacl)"
+)
+present() { # present PACKAGE: whether what the package provides is there
+    local dir
+    case $1 in
+    libgtest-dev)
+        # The headers and the library, as find_package(GTest) wants them.
+        for dir in /usr /usr/local; do
+            [ -f "$dir/include/gtest/gtest.h" ] || continue
+            compgen -G "$dir/lib*/libgtest.*" >/dev/null ||
+                compgen -G "$dir/lib/*/libgtest.*" >/dev/null || continue
+            return 0
+        done
+        return 1
+        ;;
+    acl) command -v setfacl >/dev/null ;;
+    *) command -v "$1" >/dev/null ;;
+    esac
+}
+missing() {
+    local package
+    for package in "${packages[@]}"; do
+        present "$package" || echo "$package"
+    done
+}
+
+mapfile -t absent < <(missing)
+[ ${#absent[@]} -gt 0 ] || exit 0
+if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
+    echo "test-deps: cannot install ${absent[*]}: not root, and no sudo" >&2
+elif ! bash .ci/apt-install.sh "${absent[@]}"; then
+    echo "test-deps: could not install ${absent[*]}" >&2
+fi
+mapfile -t absent < <(missing)
+status=0
+for package in "${absent[@]}"; do
+    echo "test-deps: missing $package: ${serves[$package]}" >&2
+    [ "$package" != libgtest-dev ] || status=1
+done
+[ $status -eq 0 ] || echo "test-deps: install libgtest-dev (apt-get install libgtest-dev as root), then run this again" >&2
+exit $status

@@ -5,7 +5,7 @@ if(NOT HPMIMG_TARGET_TRIPLE)
     message(FATAL_ERROR "cross-toolchain.cmake: set HPMIMG_TARGET_TRIPLE, e.g. arm-linux-gnueabihf")
 endif()
 # CMake's checks configure projects of their own; they need the triple too.
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES HPMIMG_TARGET_TRIPLE)
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES HPMIMG_TARGET_TRIPLE HPMIMG_STATIC)
 
 set(CMAKE_SYSTEM_NAME Linux)
 string(REGEX MATCH "^[^-]+" CMAKE_SYSTEM_PROCESSOR "${HPMIMG_TARGET_TRIPLE}")
@@ -21,7 +21,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # CTest runs every test program, and gtest_discover_tests its listing, through this.
-# qemu names 32-bit PowerPC "ppc".
+# qemu names 32-bit PowerPC "ppc". Statically linked programs (HPMIMG_STATIC) run without
+# the target's libraries, as on a board: no sysroot.
 string(REPLACE powerpc ppc hpmimg_qemu qemu-${CMAKE_SYSTEM_PROCESSOR})
-set(CMAKE_CROSSCOMPILING_EMULATOR ${hpmimg_qemu} -L ${HPMIMG_TARGET_SYSROOT} CACHE STRING
+if(NOT HPMIMG_STATIC)
+    list(APPEND hpmimg_qemu -L ${HPMIMG_TARGET_SYSROOT})
+endif()
+set(CMAKE_CROSSCOMPILING_EMULATOR ${hpmimg_qemu} CACHE STRING
     "Runs target programs on the build machine")

@@ -85,8 +85,11 @@ set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps computes the dependencies from the binary, but knows only the build
 # machine's libraries; otherwise name the C and C++ runtime by hand (glibc 2.34 for the
 # 64-bit off_t and time_t on 32-bit targets).
+# A static binary depends on nothing.
 find_program(HPMIMG_DPKG_SHLIBDEPS dpkg-shlibdeps)
-if(HPMIMG_DPKG_SHLIBDEPS AND NOT CMAKE_CROSSCOMPILING)
+if(HPMIMG_STATIC)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "")
+elseif(HPMIMG_DPKG_SHLIBDEPS AND NOT CMAKE_CROSSCOMPILING)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 else()
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1, libstdc++6")
@@ -97,7 +100,10 @@ if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "arm")
 elseif(CMAKE_CROSSCOMPILING)
     set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${CMAKE_SYSTEM_PROCESSOR})
 endif()
-# The package's time stamps: those of the last commit, read when cpack runs.
+# The package's time stamps: the newest release's date in CHANGELOG.md, read when cpack runs.
 set(CPACK_HPMIMG_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-source-date.cmake)
+# The packaged modes do not depend on the builder's umask: a script run before and after packing.
+set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-modes.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/cpack-modes.cmake)
 include(CPack)

@@ -3,12 +3,17 @@
 # (any error or warning fails), installs it, runs the installed /usr/bin/hpmimg (create an
 # image, then test it), checks that man finds the page, and removes the package again.
 # Refuses to start when hpmimg is already on the machine, so that removing the package at
-# the end leaves the machine as it was.
+# the end leaves the machine as it was. Needs root (or sudo).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Installing and removing the package needs root, or sudo.
 sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null ||
+        { echo "check-deb: installs the package, so needs root: run it as root, or install sudo" >&2; exit 1; }
+    sudo=(sudo)
+fi
 
 fail() {
     echo "check-deb: $*" >&2

@@ -14,13 +14,18 @@ shift 2
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d "${TMPDIR:-/tmp}/hpmimg-cli-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir "$work/bin" "$work/run"
+mkdir -m 755 "$work/bin"
+mkdir "$work/run"
 
 # Messages carry argv[0]; the tool is started by its name on PATH, through the emulator if
-# any, which is given that name as argv[0].
+# any, which is given that name as argv[0]. Under emulation the target's binary is copied
+# beside the wrapper, for a row that runs it as another user, who may not reach the build
+# folder (a checkout in a private folder).
 if [ $# -gt 0 ]; then
-    printf '#!/bin/sh\nexec %q -0 "${0##*/}" %s %q "$@"\n' "$1" "${*:2}" "$tool" >"$work/bin/hpmimg"
-    chmod +x "$work/bin/hpmimg"
+    install -m 755 "$tool" "$work/bin/hpmimg-target"
+    printf '#!/bin/sh\nexec %q -0 "${0##*/}" %s %q "$@"\n' "$1" "${*:2}" "$work/bin/hpmimg-target" \
+        >"$work/bin/hpmimg"
+    chmod 755 "$work/bin/hpmimg"
 else
     ln -s "$tool" "$work/bin/hpmimg"
 fi

@@ -10,6 +10,11 @@
 # Every run says how it ended: an error line, or the MD5 line.
 # Usage: tests/fuzz/replay.sh hpmimg command...   (the command may start with an emulator)
 set -euo pipefail
+# Exits 77 (skipped) where python3, which writes the corpus and decodes the findings, is absent.
+if ! command -v python3 >/dev/null; then
+    echo "python3 is not installed: skipped"
+    exit 77
+fi
 root=$(cd "$(dirname "$0")/../.." && pwd)
 tool=("$@")
 export ASAN_OPTIONS=exitcode=99 UBSAN_OPTIONS=exitcode=99:print_stacktrace=1 TZ=UTC
