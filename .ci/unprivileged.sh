@@ -49,11 +49,13 @@ leg() {
     [ "$skips" = "$expected" ] || fail "$name: skipped: ${skips:-nothing}; expected: ${expected:-nothing}"
 }
 as_user=(--reuid "$user" --regid "$user" --init-groups)
-# Only root can give a file to another user, as one row of cli.outputs does.
-leg user "$user" $'cli.outputs\nskip: only root can give files to other users' "" "${as_user[@]}"
+# Only root can give a file to another user, as one row of cli.outputs does, or make a folder
+# append-only (CAP_LINUX_IMMUTABLE), as another does.
+immutable=$'skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)'
+leg user "$user" $'cli.outputs\n'"$immutable"$'\nskip: only root can give files to other users' "" "${as_user[@]}"
 leg no-sys-admin root "" "" --bounding-set -sys_admin --inh-caps -sys_admin
 # In the namespace only the user's own id is mapped (to 0): no file can be given to another
-# user, nor an ACL entry name one.
-leg userns "$user" $'cli.outputs\nskip: no ACLs here (no setfacl, or a file system without them)\nskip: only root can give files to other users' \
+# user, nor an ACL entry name one; its root has no CAP_LINUX_IMMUTABLE over the disk's files.
+leg userns "$user" $'cli.outputs\nskip: no ACLs here (no setfacl, or a file system without them)\n'"$immutable"$'\nskip: only root can give files to other users' \
     "unshare -r" "${as_user[@]}"
 echo "unprivileged: the README's test command passed as $user, as root without CAP_SYS_ADMIN and as $user's root in a user namespace, $SECONDS s"
