@@ -70,8 +70,8 @@ void check_before_opening(const options& opts) {
             continue;
         const char* name = ctx.component_names[component];
         if (access(name, R_OK) != 0)
-            report(1, " Error: can't access %s file '%s', %s", components[component].name, shown(name),
-                   strerror(errno));
+            report(1, " Error: can't access %s file '%s', %s", components[component].name,
+                   shown(name), strerror(errno));
         image_size += action_header_size + upload_body_size +
                       static_cast<uint64_t>(component_size(component));
         if (same_file(name, ctx.image_name))

@@ -1,6 +1,5 @@
 #include "main/context.h"
 
-#include "main/output.h"
 #include "main/report.h"
 
 #include <cerrno>
@@ -44,14 +43,10 @@ void open_input(const char* name) {
     attach_stream(ctx.input, fd >= 0 ? fdopen(fd, "rb") : nullptr, name, "read", input_buffer);
 }
 
+// The slot is emptied before closing, so that a report on the way out cannot close it again.
 void close_input() {
     FILE* stream = ctx.input;
-    ctx.input = nullptr; // empty before closing, so that a report on the way out cannot close it again
+    ctx.input = nullptr;
     if (stream != nullptr)
         fclose(stream);
-}
-
-void close_streams() {
-    close_input();
-    abandon_output();
 }

@@ -44,6 +44,3 @@ void close_input();
 // failure to open it (errno) and exits.
 void attach_stream(FILE*& slot, FILE* stream, const char* name, const char* use, char* buffer);
 [[noreturn]] void open_failed(const char* name, const char* use, int error);
-// Closes whatever is open, unchecked, and removes an output not yet complete: the way out
-// after an error or a signal.
-void close_streams();

@@ -7,8 +7,8 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
-#include <initializer_list>
 #include <fcntl.h>
+#include <initializer_list>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -33,9 +33,9 @@ struct output_file {
     char leaf[name_buffer_size]; // the target's name in the folder
     char temp[sizeof temp_pattern];
     volatile sig_atomic_t temp_made;
-    bool unnamed;            // made with O_TMPFILE: no name until it is complete
-    struct stat kept;        // owner, group and mode the new file gets
-    ssize_t acl_size;        // the size of its access ACL, -1 where it gets none
+    bool unnamed;     // made with O_TMPFILE: no name until it is complete
+    struct stat kept; // owner, group and mode the new file gets
+    ssize_t acl_size; // the size of its access ACL, -1 where it gets none
     char acl[max_acl_size];
 };
 
@@ -258,10 +258,10 @@ void keep_attributes(const char* name, int fd) {
     const mode_t set_id = mode & (S_ISUID | S_ISGID);
     if (fchmod(fd, mode & ~set_id) != 0)
         report(1, " Error: chmod('%s') failed, %s", shown(name), strerror(errno));
-    const bool kept = out.acl_size >= 0
-                          ? fsetxattr(fd, acl_attribute, out.acl, std::size_t(out.acl_size), 0) == 0
-                          : fremovexattr(fd, acl_attribute) == 0 || errno == ENODATA ||
-                                errno == ENOTSUP;
+    const bool kept =
+        out.acl_size >= 0
+            ? fsetxattr(fd, acl_attribute, out.acl, std::size_t(out.acl_size), 0) == 0
+            : fremovexattr(fd, acl_attribute) == 0 || errno == ENODATA || errno == ENOTSUP;
     if (!kept)
         report(1, " Error: failed to keep the ACL of '%s', %s", shown(name), strerror(errno));
     if (out.placement != output_kind::replacement)

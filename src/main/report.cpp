@@ -165,7 +165,8 @@ void report(int status, const char* format, ...) {
 }
 
 void cleanup(int signal_number) {
-    close_streams();
+    close_input();
+    abandon_output(); // an output not complete is removed
     free_buffer(ctx.image_name);
     for (char*& name : ctx.component_names)
         free_buffer(name);
@@ -240,8 +241,8 @@ void install_signal_handlers() {
     signal(SIGHUP, SIG_IGN);
     signal(SIGXFSZ, SIG_IGN);
     route_stopping_signals(true);
-    for (const int ending : {SIGPIPE, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO,
-                             SIGPWR, SIGSYS, SIGSTKFLT})
+    for (const int ending :
+         {SIGPIPE, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU, SIGIO, SIGPWR, SIGSYS, SIGSTKFLT})
         handle_unless_ignored(ending, end_by_signal);
     for (int real_time = SIGRTMIN; real_time <= SIGRTMAX; ++real_time)
         handle_unless_ignored(real_time, end_by_signal);
