@@ -14,8 +14,7 @@ shift 2
 here=$(dirname "$(realpath "$0")")
 work=$(mktemp -d "${TMPDIR:-/tmp}/hpmimg-cli-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir -m 755 "$work/bin"
-mkdir "$work/run"
+mkdir -m 755 "$work/bin" && mkdir "$work/run"
 
 # Messages carry argv[0]; the tool is started by its name on PATH, through the emulator if
 # any, which is given that name as argv[0]. Under emulation the target's binary is copied
