@@ -109,8 +109,8 @@ for ((n = 0; n < runs; n++)); do
         pid=$!
         ;;
     rename)
-        strace -f --seccomp-bpf -qq -o /dev/null -e trace=rename \
-            -e inject=rename:delay_enter=300000 \
+        strace -f --seccomp-bpf -qq -o /dev/null -e trace=/rename \
+            -e inject=/rename:delay_enter=300000 \
             sh -c 'echo $$ >pid; exec "$@"' sh "${run[@]}" "${args[@]}" \
             >/dev/null 2>&1 &
         pid=$!
