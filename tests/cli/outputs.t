@@ -229,8 +229,8 @@ before anything is made:
   $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long
   $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done; rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
   $ if chattr +a fixed 2> /dev/null; then chattr +i frozen.hpm
-  >     for out in fixed/fw.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done; chattr -a fixed; chattr -i frozen.hpm
-  > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi; ls -A fixed
+  >     for out in fixed/fw.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done; chattr -a fixed; chattr -i frozen.hpm; ls -A fixed
+  > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
    Error: open('fixed/fw.hpm', write) failed, Operation not permitted
    Error: open('frozen.hpm', write) failed, Operation not permitted
   fw.hpm
