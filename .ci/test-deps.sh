@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Each package, and what it serves.
-packages=(libgtest-dev python3 strace valgrind mount acl)
+packages=(libgtest-dev python3 strace valgrind mount acl e2fsprogs)
 declare -A serves=(
     [libgtest-dev]="GoogleTest, the unit tests' framework: the suite cannot be built without it"
     [python3]="fuzz_replay will skip (python3 writes its corpus and decodes its findings)"
@@ -19,6 +19,7 @@ declare -A serves=(
     [valgrind]="valgrind.create_test_extract will skip"
     [mount]="the full-disk rows of cli.outputs will skip (they mount small tmpfs file systems)"
     [acl]="the ACL row of cli.outputs will skip (setfacl)"
+    [e2fsprogs]="the append-only row of cli.outputs will skip (chattr)"
 )
 present() { # present PACKAGE: whether what the package provides is there
     local dir
@@ -34,6 +35,7 @@ present() { # present PACKAGE: whether what the package provides is there
         return 1
         ;;
     acl) command -v setfacl >/dev/null ;;
+    e2fsprogs) command -v chattr >/dev/null ;;
     *) command -v "$1" >/dev/null ;;
     esac
 }
