@@ -114,19 +114,28 @@ void next_temp_name(unsigned attempt) {
     }
 }
 
+// Gives `make` fresh temporary names in out.temp until it succeeds (0 or more) or fails for
+// another reason than a name already taken (-1, errno set).
+template <typename Make> int at_temp_name(Make make) {
+    for (unsigned attempt = 0; attempt < temp_name_tries; ++attempt) {
+        next_temp_name(attempt);
+        const int result = make();
+        if (result >= 0 || errno != EEXIST)
+            return result;
+    }
+    return -1;
+}
+
 // A new file under a temporary name in the folder, with the mode given; -1 when none can
 // be made.
 int make_named(mode_t mode) {
-    for (unsigned attempt = 0; attempt < temp_name_tries; ++attempt) {
-        next_temp_name(attempt);
+    return at_temp_name([mode] {
         const sigset_t old = hold_signals();
         const int fd = openat(out.folder, out.temp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         out.temp_made = fd >= 0 ? 1 : 0;
         release_signals(old);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
+        return fd;
+    });
 }
 
 // The access ACL of a file, or -1 with errno set. An O_PATH descriptor, of a file this user
@@ -288,17 +297,13 @@ bool name_new_file(const char* name, int fd) {
     if (out.placement == output_kind::new_file &&
         linkat(AT_FDCWD, path, out.folder, out.leaf, AT_SYMLINK_FOLLOW) == 0)
         return false;
-    for (unsigned attempt = 0; attempt < temp_name_tries; ++attempt) {
-        next_temp_name(attempt);
-        if (linkat(AT_FDCWD, path, out.folder, out.temp, AT_SYMLINK_FOLLOW) == 0) {
-            out.temp_made = 1;
-            return true;
-        }
-        if (errno != EEXIST)
-            break;
-    }
-    report(1, " Error: link('%s') failed, %s", shown(name), strerror(errno));
-    return false; // not reached: report ends the process for a non-zero status
+    const auto link_temp = [&path] {
+        return linkat(AT_FDCWD, path, out.folder, out.temp, AT_SYMLINK_FOLLOW);
+    };
+    if (at_temp_name(link_temp) != 0)
+        report(1, " Error: link('%s') failed, %s", shown(name), strerror(errno));
+    out.temp_made = 1;
+    return true;
 }
 
 // Empties the slot before closing, so that a report on the way out cannot close it again.
