@@ -81,22 +81,24 @@ where it had none; a symbolic link stays, and another hard link keeps the old fi
 A replaced file keeps its owner and group where the run may set them (root both, also without
 CAP_FOWNER, any user a group it belongs to); where it may not, the file keeps no set-id bit, so
 that no run makes a set-id program of someone else's (user 1002, of group 2000, runs a copy of
-the tool); nor does root without CAP_FOWNER, which may not set one on another user's file:
+the tool, also on a file of its own that it may not read); nor does root without CAP_FOWNER,
+which may not set one on another user's file:
 
   $ as_user() { setpriv --reuid 1002 --regid 1002 --groups 2000 "$@"; }
   $ if [ "$(id -u)" = 0 ] && chmod 711 .. && as_user test -r k 2> /dev/null; then
   >     install -m 755 "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group
-  >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file; do cp k $f; done
+  >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file open/unread; do cp k $f; done
   >     chown 65534:65534 open/nobody; chmod 4755 open/nobody; chown 1001:1001 open/other
-  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file
+  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file; chown 1002 open/unread; chmod 200 open/unread
   >     hpmimg -x -h fw.hpm -k open/nobody > /dev/null; cp -p open/other open/fowner
   >     setpriv --inh-caps -fowner --bounding-set -fowner hpmimg -x -h fw.hpm -k open/fowner > /dev/null
-  >     for f in open/other group/file; do as_user ../user-hpmimg -x -h fw.hpm -k $f > /dev/null; done
+  >     for f in open/other group/file open/unread; do as_user ../user-hpmimg -x -h fw.hpm -k $f > /dev/null; done
   >     stat -c '%u:%g %a %n' open/* group/*
   > else echo "skip: only root can give files to other users"; fi
   1001:1001 755 open/fowner
   65534:65534 4755 open/nobody
   1002:1002 755 open/other
+  1002:1002 200 open/unread
   1002:2000 2664 group/file
 
 A stopping signal caught before the output is renamed (strace holds its mode change back)
