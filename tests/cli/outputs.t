@@ -224,12 +224,15 @@ link; the image too. The kernel follows 40 links in a name, and so does the tool
    Error: open('l0', write) failed, Too many levels of symbolic links
   l
 
-A file whose name is all but too long is replaced as it is made. Where the rename onto the
+A file whose name is all but too long is replaced as it is made; a link whose text, put after
+its folder, makes too long a name is refused, and stays a link. Where the rename onto the
 target cannot succeed, in an append-only folder or onto an immutable file, the run is refused
 before anything is made:
 
-  $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long
-  $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done; rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
+  $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long; ln -s x/../fw $long/lnk
+  $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done; hpmimg -c -v 1.0 -e 1.0 -h $long/lnk -k k > /dev/null
+  >     echo "[$?] $(ls -l $long/lnk | cut -c1)"; rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
+  [1] l
   $ if chattr +a fixed 2> /dev/null; then chattr +i frozen.hpm
   >     for out in fixed/fw.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done; chattr -a fixed; chattr -i frozen.hpm; ls -A fixed
   > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
