@@ -107,7 +107,8 @@ back too) or later ends the run by itself, with no notice: status 3 would say th
 was not put in place, and it was. In extract mode the last output is the last component named;
 one in place before the signal stays, and one that a second Upload action writes again is
 being written again. The folder of an output is held from its opening: a target moved away
-mid-run leaves the moved file as it was, and a folder swapped for a link takes the output with it:
+mid-run leaves the moved file as it was, a folder swapped for a link takes the output with it,
+and one removed fails the run:
 
   $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
   >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=$call \
@@ -124,7 +125,7 @@ mid-run leaves the moved file as it was, and a folder swapped for a link takes t
   >     held fchmod 2 'kill -TERM $pid' -x -h dup.hpm -k w; cmp -s -n 1024 w k && wc -c < w
   >     cp held.hpm held.old; held fchmod 1 'mv held.hpm moved.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cmp held.old moved.hpm
   >     mkdir stage elsewhere; held linkat 1 'mv stage staged; ln -s elsewhere stage' -c -v 1.0 -e 1.0 -h stage/new.hpm -k k
-  >     find staged elsewhere
+  >     find staged elsewhere; mkdir gone; held linkat 1 'rmdir gone' -c -v 1.0 -e 1.0 -h gone/new.hpm -k k; cat ../out
   > else echo "skip: no strace"; fi
   [3] notices 1
   kept
@@ -152,6 +153,9 @@ mid-run leaves the moved file as it was, and a folder swapped for a link takes t
   staged
   staged/new.hpm
   elsewhere
+  [1] notices 0
+  kept
+   Error: link('gone/new.hpm') failed, No such file or directory
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
