@@ -127,13 +127,8 @@ void install_watchdog() {
 // SIGINT, SIGTERM and SIGQUIT stop the run at its next check, or end it by themselves as
 // the other ending signals do; those ignored on entry stay ignored.
 void route_stopping_signals(bool stop_run) {
-    struct sigaction action = {};
-    action.sa_handler = stop_run ? on_stopping_signal : end_by_signal;
-    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT}) {
-        struct sigaction old = {};
-        if (sigaction(stopping, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
-            sigaction(stopping, &action, nullptr);
-    }
+    for (const int stopping : {SIGINT, SIGTERM, SIGQUIT})
+        handle_unless_ignored(stopping, stop_run ? on_stopping_signal : end_by_signal);
 }
 
 void note_stdout_failure() {
