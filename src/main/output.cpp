@@ -188,9 +188,19 @@ void release_folder() {
     out.folder = -1;
 }
 
+// Whether a rename onto or within the file fails for its attributes: an append-only or
+// immutable folder, an append-only or immutable target.
+bool rename_refused(int fd) {
+    struct statx attributes = {};
+    return statx(fd, "", AT_EMPTY_PATH, STATX_BASIC_STATS, &attributes) == 0 &&
+           (attributes.stx_attributes & (STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE)) != 0;
+}
+
 // Where the name leads, with the folder of a new file held: a regular file that a name
 // reaches is replaced, a name that reaches nothing gets a new file, and anything else is
 // written where it is. A deleted file behind /proc/self/fd has no name that reaches it.
+// Where the rename onto the target could not succeed, the output is refused before
+// anything is made.
 void place_output(const char* name) {
     struct stat named;
     const bool exists = stat(name, &named) == 0;
@@ -204,36 +214,20 @@ void place_output(const char* name) {
     out.folder = open_folder(path, out.leaf);
     if (out.folder < 0)
         open_failed(name, "write", errno);
-    if (!exists) {
-        out.placement = output_kind::new_file;
-        return;
-    }
-    const int old = openat(out.folder, out.leaf, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    const int old = exists ? openat(out.folder, out.leaf, O_PATH | O_NOFOLLOW | O_CLOEXEC) : -1;
     struct stat reached;
-    if (old >= 0 && fstat(old, &reached) == 0 && same_inode(reached, named)) {
+    if (!exists)
+        out.placement = output_kind::new_file;
+    else if (old >= 0 && fstat(old, &reached) == 0 && same_inode(reached, named))
         out.placement = output_kind::replacement;
-        keep_from(old, out.leaf, name);
-    } else {
+    if (out.placement == output_kind::in_place)
         release_folder();
-    }
+    else if (rename_refused(out.folder) || (old >= 0 && rename_refused(old)))
+        open_failed(name, "write", EPERM);
+    if (out.placement == output_kind::replacement)
+        keep_from(old, out.leaf, name);
     if (old >= 0)
         close(old);
-}
-
-// A rename onto the target fails in an append-only or immutable folder, and onto an
-// append-only or immutable target: such an output is refused before anything is made.
-void check_renamable(const char* name) {
-    struct statx folder = {}, target = {};
-    const unsigned fixed = STATX_ATTR_APPEND | STATX_ATTR_IMMUTABLE;
-    const bool fixed_folder =
-        statx(out.folder, "", AT_EMPTY_PATH, STATX_BASIC_STATS, &folder) == 0 &&
-        (folder.stx_attributes & fixed) != 0;
-    const bool fixed_target =
-        out.placement == output_kind::replacement &&
-        statx(out.folder, out.leaf, AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS, &target) == 0 &&
-        (target.stx_attributes & fixed) != 0;
-    if (fixed_folder || fixed_target)
-        open_failed(name, "write", EPERM);
 }
 
 // The new file, made with mode 0666 so that the umask or the folder's default ACL applies as
@@ -322,7 +316,6 @@ void open_output(const char* name) {
         attach_stream(ctx.output, fopen(name, "wb"), name, "write", output_buffer);
         return;
     }
-    check_renamable(name);
     attach_stream(ctx.output, fdopen(make_new_file(name), "wb"), name, "write", output_buffer);
 }
 
