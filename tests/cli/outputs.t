@@ -18,8 +18,7 @@ since the new file has no name until it is complete:
    Error: close('fw.hpm') failed, File too large
    Error: close('k.out') failed, File too large
   kept
-  $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm
-  $ truncate -s 67108957 big.hpm; md5sum * > ../sums
+  $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm; truncate -s 67108957 big.hpm; md5sum * > ../sums
   $ modes=("-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"); n=0
   $ for signal in INT INT PIPE ALRM USR1 USR2 VTALRM PROF XCPU IO PWR SYS STKFLT RTMAX KILL KILL; do
   >     signalled ${modes[n++ % 2]} > /dev/null & busy $!; kill -$signal $!; wait $! 2>/dev/null
@@ -61,8 +60,7 @@ default ACL says); a replaced one keeps its mode and its ACL, and gets none from
 where it had none; a symbolic link stays, and another hard link keeps the old file:
 
   $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; ln k.out k.old; hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
-  $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null
-  $ stat -c '%A %h %n' new1 new2 k.out *link*
+  $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null; stat -c '%A %h %n' new1 new2 k.out *link*
   -rw-r----- 1 new1
   -rw-r----- 1 new2
   -rw----r-- 1 k.out
