@@ -1,6 +1,5 @@
 #include "inspect/walk.h"
 
-#include "digest/md5.h"
 #include "format/records.h"
 #include "format/revision.h"
 #include "format/vocabulary.h"
@@ -8,10 +7,6 @@
 #include "main/output.h"
 #include "main/report.h"
 #include "transfer/transfer.h"
-
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 namespace {
 
@@ -122,21 +117,4 @@ uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
     }
     report(0, separator);
     return written;
-}
-
-// The walk digested every byte it read before the trailer, and stopped fewer than 31 bytes
-// short of it, or past its start (images of 35 to 50 bytes, data that ends inside it).
-void check_trailer(uint32_t end) {
-    const off_t at = ftello(ctx.input);
-    if (at < 0 || (at > off_t{end} && fseeko(ctx.input, off_t{end}, SEEK_SET) != 0))
-        report(1, " Error: fseek('%s') failed, %s", shown(ctx.image_name), strerror(errno));
-    if (at < off_t{end})
-        copy_data(static_cast<int32_t>(end - at), false);
-    if (fread(ctx.transfer_buffer, md5_digest_size, 1, ctx.input) != 1)
-        report(1, " Error: failed to read MD5 checksum from '%s', %s.", shown(ctx.image_name),
-               read_failure());
-    unsigned char digest[md5_digest_size];
-    md5_final(ctx.digest, digest);
-    report(0, " MD5 Checksum       = %s",
-           verdict(std::memcmp(digest, ctx.transfer_buffer, md5_digest_size) == 0));
 }
