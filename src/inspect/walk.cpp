@@ -8,9 +8,19 @@
 #include "main/report.h"
 #include "transfer/transfer.h"
 
+#include <cstddef>
+
 namespace {
 
 const char separator[] = " --------------------";
+
+// Where the walk stands: pos is where the input stream stands, end the trailer's offset.
+struct walk_state {
+    uint32_t pos;
+    uint32_t end;
+    bool extract;    // Upload data goes to the named component files
+    uint8_t written; // the mask of the components written so far
+};
 
 void print_action(const action_header& action) {
     const uint8_t mask = action.components;
@@ -34,6 +44,20 @@ void print_upload(const upload_body& body) {
     report(0, " Action Data Length = %d", static_cast<int32_t>(body.data_length));
 }
 
+// Whether a record of size bytes fits before the trailer; warns when not, and the walk stops.
+bool fits(const walk_state& walk, std::size_t size, const char* record) {
+    if (walk.end - walk.pos >= size)
+        return true;
+    report(0, " Warning: dropping invalid %s.", record);
+    return false;
+}
+
+void read_record(walk_state& walk, uint8_t* into, std::size_t size) {
+    if (!read_digested(into, size))
+        report(1, " Error: failed to read %zu bytes of action header.", size);
+    walk.pos += static_cast<uint32_t>(size);
+}
+
 // The first component of the action's mask whose file was named on the command line.
 int chosen_component(uint8_t mask) {
     for (int component = 0; component < component_count; ++component)
@@ -42,35 +66,29 @@ int chosen_component(uint8_t mask) {
     return -1;
 }
 
-// Data that runs past the end of the image is only read through, so that the read
-// error ends the run without leaving a cut-off component file behind. Returns the mask of
-// the components written, this one's bit added if it was chosen.
-uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t image_size,
-                     uint8_t written) {
+// Writes the data to the file named for the action's component, if one was named.
+void extract_data(walk_state& walk, uint8_t mask, int32_t length) {
     const int component = chosen_component(mask);
-    if (component < 0 || uint64_t{data_start} + static_cast<uint64_t>(length) > image_size) {
+    if (component < 0) {
         copy_data(length, false);
-        return written;
+        return;
     }
     const char* name = ctx.component_names[component];
     open_output(name);
     report(0, " Save Component to  = %s", shown(name));
     copy_data(length, true);
-    written = static_cast<uint8_t>(written | 1u << component);
-    close_output(name, named_unwritten(written) == 0);
-    return written;
+    walk.written = static_cast<uint8_t>(walk.written | 1u << component);
+    close_output(name, named_unwritten(walk.written) == 0);
 }
 
 // The body and data of an Upload action; false when the body does not fit before the trailer.
-bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract, uint8_t& written) {
-    if (end - pos < upload_body_size) {
-        report(0, " Warning: dropping invalid upload action header.");
+// Data that runs past the end of the image is only read through, so that the read error ends
+// the run without leaving a cut-off component file behind.
+bool walk_upload(walk_state& walk, uint8_t components) {
+    if (!fits(walk, upload_body_size, "upload action header"))
         return false;
-    }
     upload_bytes raw;
-    if (!read_digested(raw.data(), raw.size()))
-        report(1, " Error: failed to read 31 bytes of action header.");
-    pos += upload_body_size;
+    read_record(walk, raw.data(), raw.size());
     const upload_body body = parse_upload(raw);
     print_upload(body);
     // No writer can produce such a length: the signed count would be negative.
@@ -78,12 +96,12 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract, 
         report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
                body.data_length);
     const int32_t length = static_cast<int32_t>(body.data_length);
-    const uint32_t image_size = end + static_cast<uint32_t>(trailer_size);
-    if (extract)
-        written = extract_data(components, pos, length, image_size, written);
+    const bool inside = uint64_t{walk.pos} + body.data_length <= uint64_t{walk.end} + trailer_size;
+    if (walk.extract && inside)
+        extract_data(walk, components, length);
     else
         copy_data(length, false);
-    pos += body.data_length;
+    walk.pos += body.data_length;
     return true;
 }
 
@@ -98,23 +116,16 @@ uint8_t named_unwritten(uint8_t written) {
 }
 
 uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
-    uint8_t written = 0;
-    while (pos < end) {
-        if (end - pos < action_header_size) {
-            report(0, " Warning: dropping invalid action header.");
-            break;
-        }
+    walk_state walk = {pos, end, extract, 0};
+    while (walk.pos < walk.end && fits(walk, action_header_size, "action header")) {
         report(0, separator);
         action_bytes raw;
-        if (!read_digested(raw.data(), raw.size()))
-            report(1, " Error: failed to read 3 bytes of action header.");
-        pos += action_header_size;
+        read_record(walk, raw.data(), raw.size());
         const action_header action = parse_action(raw);
         print_action(action);
-        if (action.type == action_upload &&
-            !walk_upload(action.components, pos, end, extract, written))
+        if (action.type == action_upload && !walk_upload(walk, action.components))
             break;
     }
     report(0, separator);
-    return written;
+    return walk.written;
 }
