@@ -66,11 +66,7 @@ void dump_fields(const image_header& header) {
            date != nullptr ? date : "?\n", header.capabilities,
            capability_text(header.capabilities, 3), capability_text(header.capabilities, 2),
            capability_text(header.capabilities, 1), capability_text(header.capabilities, 0));
-    const uint8_t mask = header.components;
-    report(0, " Components Mask    = 0x%02X (%s%s%s%s%s%s%s%s )", mask, mask_bit_text(mask, 0),
-           mask_bit_text(mask, 1), mask_bit_text(mask, 2), mask_bit_text(mask, 3),
-           mask_bit_text(mask, 4), mask_bit_text(mask, 5), mask_bit_text(mask, 6),
-           mask_bit_text(mask, 7));
+    report(0, " Components Mask    = 0x%02X %s", header.components, mask_text(header.components));
     report(0, " Self Test Timeout  = %d seconds", header.self_test_timeout * 5);
     report(0, " Rollback Timeout   = %d seconds", header.rollback_timeout * 5);
     report(0, " No Access Timeout  = %d seconds", header.inaccessibility_timeout * 5);

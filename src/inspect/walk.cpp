@@ -23,12 +23,8 @@ struct walk_state {
 };
 
 void print_action(const action_header& action) {
-    const uint8_t mask = action.components;
     report(0, " Upgrade Action     = %d (%s)", action.type, action_type_name(action.type));
-    report(0, " Action Components  = 0x%02X (%s%s%s%s%s%s%s%s )", mask, mask_bit_text(mask, 0),
-           mask_bit_text(mask, 1), mask_bit_text(mask, 2), mask_bit_text(mask, 3),
-           mask_bit_text(mask, 4), mask_bit_text(mask, 5), mask_bit_text(mask, 6),
-           mask_bit_text(mask, 7));
+    report(0, " Action Components  = 0x%02X %s", action.components, mask_text(action.components));
     report(0, " Action Checksum    = 0x%02X (%s)", action.checksum,
            verdict(action.checksum == action_checksum(action.type, action.components)));
 }
