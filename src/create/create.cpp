@@ -110,6 +110,16 @@ void write_digested(const uint8_t* bytes, std::size_t size, const char* what) {
     write_bytes(bytes, size, what);
 }
 
+// The device ID of the first key found in the names, tried in this order; 7 when none has one.
+uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const char* uboot_name,
+                        const char* app_name, const char* image_name) {
+    for (const char* name : {rfs_name, kernel_name, uboot_name, app_name, image_name})
+        for (const device_key& key : device_keys)
+            if (std::strstr(name, key.key) != nullptr)
+                return key.device_id;
+    return 7;
+}
+
 header_bytes build_header(const options& opts, int64_t fixed_time) {
     image_header header = {};
     std::memcpy(header.signature, image_signature, sizeof header.signature);
@@ -193,15 +203,6 @@ void pack_component(int component, packed_revision revision) {
 }
 
 } // namespace
-
-uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const char* uboot_name,
-                        const char* app_name, const char* image_name) {
-    for (const char* name : {rfs_name, kernel_name, uboot_name, app_name, image_name})
-        for (const device_key& key : device_keys)
-            if (std::strstr(name, key.key) != nullptr)
-                return key.device_id;
-    return 7;
-}
 
 void create_image(const options& opts) {
     check_before_opening(opts);
