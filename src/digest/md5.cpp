@@ -185,7 +185,3 @@ void md5_final(md5_ctx& ctx, unsigned char* digest) {
     for (std::size_t n = 0; n < 4; ++n)
         store_le32(digest + 4 * n, ctx.state[n]);
 }
-
-void md5_transform(uint32_t state[4], const unsigned char block[64]) {
-    transform_blocks(state, block, 1);
-}

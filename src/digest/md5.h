@@ -16,4 +16,3 @@ void md5_init(md5_ctx& ctx);
 void md5_update(md5_ctx& ctx, const unsigned char* bytes, std::size_t length);
 // Pads and stores the digest (A first, each word little-endian); digest may be null.
 void md5_final(md5_ctx& ctx, unsigned char* digest);
-void md5_transform(uint32_t state[4], const unsigned char block[64]);
