@@ -2,8 +2,7 @@ Test mode on the header. An image made by create mode, given the build time of 1
 UTC on 4 December 2026, dumped in full:
 
   $ head -c 3000 /dev/zero > zImage
-  $ hpmimg -c -v 1.2.3 -h kernel.hpm -k zImage:2.6.1 > /dev/null
-  $ patch kernel.hpm 15 40 ab 12 6b; patch kernel.hpm 34 75; truncate -s -16 kernel.hpm; seal kernel.hpm
+  $ SOURCE_DATE_EPOCH=1796385600 hpmimg -c -v 1.2.3 -h kernel.hpm -k zImage:2.6.1 > /dev/null
   $ hpmimg -t -h kernel.hpm | tee dump
    HPM.1 Image Format = 0
    Target Device ID   = 0x07 (Varn-800)
@@ -49,9 +48,9 @@ Extract mode prints no header field but the checksum line, here "Error" (status 
 Headers that are not accepted:
 
   $ header > valid; seal valid
-  $ head -c 34 valid > short; : > empty; cp valid version1; patch version1 8 01; truncate -s 4G huge.hpm
-  $ for n in 0 1 2 3 4 5 6 7; do cp valid sig$n; patch sig$n $n 70; done; truncate -s 4294967295 largest.hpm
-  $ for file in short empty version1 sig? none.hpm . /dev/stdin huge.hpm largest.hpm; do
+  $ head -c 34 valid > short; : > empty; truncate -s 4G huge.hpm; truncate -s 4294967295 largest.hpm
+  $ for n in 0 1 2 3 4 5 6 7 8; do cp valid sig$n; patch sig$n $n 70; done
+  $ for file in short empty sig? none.hpm . /dev/stdin huge.hpm largest.hpm; do
   >     cat kernel.hpm | hpmimg -x -h $file; echo "[$?]"; done
    Error: HPM image is too short.
   [1]
@@ -92,11 +91,12 @@ place of, after the tool looked at the name and before it opened it (strace hold
 back), is read whole:
 
   $ if strace -o /dev/null true 2> /dev/null; then for mode in -t "-x -k k.out"; do
-  >         ASAN_OPTIONS=detect_leaks=0 strace -f -qq -y -e trace=read,pread64 -o trace hpmimg $mode -h kernel.hpm > out
-  >         awk '/kernel\.hpm>/ { n += $NF } END { print n + 0 }' trace; done; cp kernel.hpm race.hpm
-  >     ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -P race.hpm -e trace=openat \
-  >         -e inject=openat:delay_enter=1500000 hpmimg -t -h race.hpm > out 2> /dev/null & sleep 0.5
-  >     cp valid next.hpm; mv next.hpm race.hpm; wait $!; tail -1 out; else echo "skip: no strace"; fi
+  >         ASAN_OPTIONS=detect_leaks=0 strace -f -qq -y -e trace=read,pread64 -o trace \
+  >             hpmimg $mode -h kernel.hpm > out
+  >         awk '/kernel\.hpm>/ { n += $NF } END { print n + 0 }' trace; done
+  >     ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o /dev/null -P kernel.hpm -e trace=openat \
+  >         -e inject=openat:delay_enter=1500000 hpmimg -t -h kernel.hpm > out 2> /dev/null & sleep 0.5
+  >     cp valid next.hpm; mv next.hpm kernel.hpm; wait $!; tail -1 out; else echo "skip: no strace"; fi
   3088
   3088
    MD5 Checksum       = OK
@@ -112,8 +112,8 @@ and covers it too. It is verified, and only a mismatch is printed:
   [1]
    OEM Data Length    = 4
    Error: invalid HPM image header with OEM data.
-  $ { header; hex 454d21 00; action 0 1; } > oem; patch oem 32 04; patch oem 34 4f
-  $ checksum oem 0 38; cp oem oem-bad; patch oem-bad 38 00; seal oem; seal oem-bad
+  $ { header; hex 454d21 00; action 0 1; } > oem; patch oem 32 04; patch oem 34 4f; checksum oem 0 38; seal oem
+  $ head -c 42 oem > oem-bad; patch oem-bad 38 00; seal oem-bad
   $ hpmimg -x -h oem
    --------------------
    Upgrade Action     = 0 (Backup)
@@ -121,24 +121,20 @@ and covers it too. It is verified, and only a mismatch is printed:
    Action Checksum    = 0xFF (OK)
    --------------------
    MD5 Checksum       = OK
-  $ hpmimg -t -h oem | grep -c -e Checksum -e Warning; hpmimg -x -h oem-bad | head -1
-  2
+  $ hpmimg -x -h oem-bad | head -1
    Warning: header checksum after OEM data is 0x00, expected 0x6F.
 
 Field texts: every capability and mask bit, timeouts, names, revisions, a time past 2038:
 
-  $ header > fields; patch fields 19 ff f1 00 01 33; checksum fields 0 34; seal fields; hpmimg -t -h fields | sed -n '5,10p'
+  $ header > fields; patch fields 19 ff f1 00 01 33; hpmimg -t -h fields | sed -n '5,10p'
    Build Date         = Fri Dec  4 12:00:00 2026
    Image Capabilities = 0xFF ( PayloadAffected ManualRollback AutoRollback SelfTest )
    Components Mask    = 0xF1 ( 0 4 5 6 7 )
    Self Test Timeout  = 0 seconds
    Rollback Timeout   = 5 seconds
    No Access Timeout  = 255 seconds
-  $ patch fields 19 00 00; checksum fields 0 34; hpmimg -t -h fields | sed -n '6,7p'
-   Image Capabilities = 0x00 ( )
-   Components Mask    = 0x00 ( )
   $ patch fields 9 15 5a3100 efbe ffffffff; patch fields 24 01 02 80 0a 010203ff
-  $ checksum fields 0 34; hpmimg -t -h fields | sed -n '2,5p;11,13p'
+  $ hpmimg -t -h fields | sed -n '2,5p;11,13p'
    Target Device ID   = 0x15 (Varn-1900)
    Manufacturer ID    = 0x00315A (PICMG)
    Product ID         = 0xBEEF
