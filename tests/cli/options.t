@@ -1,5 +1,5 @@
-Options, revisions and modes. The usage text, for no arguments, no image, an unknown
-option, a missing argument or more than one mode:
+Options, revisions and modes. The usage text, for no arguments, no image, a missing argument
+(getopt's answer to an unknown option too) or more than one mode:
 
   $ hpmimg
    Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
@@ -22,9 +22,6 @@ option, a missing argument or more than one mode:
   2
    Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
   2
-  $ hpmimg -z -h img >/dev/null
-  hpmimg: invalid option -- 'z'
-  [2]
   $ hpmimg -t -h | head -1; echo "[${PIPESTATUS[0]}]"
   hpmimg: option requires an argument -- 'h'
    Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
