@@ -28,7 +28,8 @@ An input cut short while it is read ends the run with the read error and status 
   $ shrink() { local input=$1; shift; hpmimg "$@" > out 2>&1 & local pid=$!; busy $pid
   >     truncate -s 20M $input; wait $pid; echo "[$?] $(grep -o 'Error: input file fread' out)"; }
   $ for args in "rfs.img -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img" "big.hpm -t -h big.hpm" \
-  >     "big.hpm -x -h big.hpm -r rfs.out"; do shrink $args; truncate -s 512M rfs.img; truncate -s 536871005 big.hpm; done
+  >     "big.hpm -x -h big.hpm -r rfs.out"; do shrink $args
+  >     truncate -s 512M rfs.img; truncate -s 536871005 big.hpm; done
   [1] Error: input file fread
   [1] Error: input file fread
   [1] Error: input file fread
@@ -41,15 +42,14 @@ or half a second after a second signal:
 
   $ ended() { local pid=$1 limit=3; blocked $pid $3; kill -$2 $pid
   >     [ -z "${4:-}" ] || { sleep 0.1; kill -$4 $pid; limit=0.5; }
-  >     (sleep $limit; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; kill $guard 2> /dev/null; }
-  $ truncate -s 536871005 big.hpm; mkfifo fifo.out
+  >     (sleep $limit; kill -KILL $pid 2>/dev/null) & local guard=$!; wait $pid; echo "[$?]"; gone $guard; }
+  $ mkfifo fifo.out pipe last
   $ signalled -x -h big.hpm -r fifo.out > out & ended $! INT partner; tail -n 2 out
   [3]
    Action Data Length = 536870912
    hpmimg: caught signal 2, exiting. (no-eol)
-  $ action 3 0 > acts; for n in $(seq 13); do cat acts acts > twice; mv twice acts; done
-  $ { header; cat acts; head -c 16 /dev/zero; } > many.hpm
-  $ mkfifo pipe; sleep 60 < pipe & reader=$!; hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w
+  $ { header; printf '\x03\x00\xfd%.0s' $(seq 8192); head -c 16 /dev/zero; } > many.hpm
+  $ sleep 60 < pipe & reader=$!; hpmimg -t -h many.hpm > pipe & ended $! TERM pipe_w
   [3]
   $ gone $reader
 
@@ -79,14 +79,15 @@ pipe is full before the tool starts): nothing on standard error, status 3. There
 signal ends a run stuck in its cleanup at once, and leaves a notice being written be, to the
 watchdog (the run still waits 0.3 seconds after it):
 
-  $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin; head -c 65536 /dev/zero > full
-  $ mkfifo last; sleep 60 < last & reader=$!; { cat full; exec hpmimg -t -h tiny.hpm 2> err; } > last &
+  $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin
+  $ sleep 60 < last & reader=$!; { head -c 64K /dev/zero; exec hpmimg -t -h tiny.hpm 2> err; } > last &
   $ ended $! TERM pipe_w; cat err; gone $reader
   [3]
   $ sleep 60 < last & reader=$!; sleep 60 < fifo.out & readers="$reader $!"
-  $ { cat full; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; gone $readers
+  $ { head -c 64K /dev/zero; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; gone $readers
   [3]
-  $ sleep 60 < last & reader=$!; { cat full; signalled -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; } > last &
+  $ sleep 60 < last & reader=$!
+  $ { head -c 64K /dev/zero; signalled -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; } > last &
   $ busy $!; kill -TERM $!; blocked $! pipe_w; kill -INT $!; sleep 0.3; kill -0 $! && echo waits
   >     wait $!; echo "[$?]"; gone $reader
   waits
