@@ -19,15 +19,6 @@
 
 namespace {
 
-struct device_key {
-    const char* key;
-    uint8_t device_id;
-};
-
-// "varn600e" comes before "varn600", which it contains.
-const device_key device_keys[] = {{"varn1900", 21}, {"varn800", 7}, {"tesk800", 8},
-                                  {"varn600e", 6},  {"varn600", 5}, {"varn400", 3}};
-
 const uint32_t manufacturer_written = 0x0A7E51; // "KTL"
 const uint8_t capabilities_written = 0x07;      // SelfTest, AutoRollback, ManualRollback
 const uint8_t timeout_units = 60;               // 300 seconds in units of 5
@@ -114,9 +105,9 @@ void write_digested(const uint8_t* bytes, std::size_t size, const char* what) {
 uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const char* uboot_name,
                         const char* app_name, const char* image_name) {
     for (const char* name : {rfs_name, kernel_name, uboot_name, app_name, image_name})
-        for (const device_key& key : device_keys)
-            if (std::strstr(name, key.key) != nullptr)
-                return key.device_id;
+        for (const device_info& device : devices)
+            if (std::strstr(name, device.key) != nullptr)
+                return device.id;
     return 7;
 }
 

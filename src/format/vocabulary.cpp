@@ -7,23 +7,16 @@ const component_info components[4] = {
     {"APP", "comp.app"},
 };
 
+const device_info devices[6] = {
+    {"varn1900", 21, "Varn-1900"}, {"varn800", 7, "Varn-800"}, {"tesk800", 8, "Tesk-800"},
+    {"varn600e", 6, "Varn-600XE"}, {"varn600", 5, "Varn-600"}, {"varn400", 3, "Varn-400"},
+};
+
 const char* device_name(uint8_t device_id) {
-    switch (device_id) {
-    case 21:
-        return "Varn-1900";
-    case 7:
-        return "Varn-800";
-    case 8:
-        return "Tesk-800";
-    case 6:
-        return "Varn-600XE";
-    case 5:
-        return "Varn-600";
-    case 3:
-        return "Varn-400";
-    default:
-        return "Unknown";
-    }
+    for (const device_info& device : devices)
+        if (device.id == device_id)
+            return device.name;
+    return "Unknown";
 }
 
 const char* manufacturer_name(uint32_t manufacturer_id) {

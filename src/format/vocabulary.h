@@ -1,4 +1,5 @@
-// The names the dump prints for field values, and the tool's four components.
+// The names the dump prints for field values, the target devices and the tool's four
+// components.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,17 @@ struct component_info {
 // Indexed by component number; component n is bit n of every components mask.
 extern const component_info components[4];
 
+// The target devices, in the order create mode looks for their keys in file names
+// ("varn600e" before "varn600", which it contains).
+struct device_info {
+    const char* key; // as in file names: "varn800", ...
+    uint8_t id;
+    const char* name; // as in the dump: "Varn-800", ...
+};
+
+extern const device_info devices[6];
+
+// The device's name, or "Unknown".
 const char* device_name(uint8_t device_id);
 const char* manufacturer_name(uint32_t manufacturer_id);
 const char* action_type_name(uint8_t type);
