@@ -92,7 +92,7 @@ bool walk_upload(walk_state& walk, uint8_t components) {
         report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
                body.data_length);
     const int32_t length = static_cast<int32_t>(body.data_length);
-    const bool inside = uint64_t{walk.pos} + body.data_length <= uint64_t{walk.end} + trailer_size;
+    const bool inside = body.data_length <= walk.end + trailer_size - walk.pos;
     if (walk.extract && inside)
         extract_data(walk, components, length);
     else
