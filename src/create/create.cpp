@@ -162,24 +162,22 @@ void write_upload_record(int component, packed_revision revision, int32_t size) 
     write_digested(record, sizeof record, components[component].record_tag);
 }
 
+// Any write, and any change of the modification time that would hide one, changes the
+// status change time, which no user can set.
 struct file_state {
     off_t size;
-    timespec modified;
-    timespec changed; // also when a rewrite puts the modification time back
+    timespec changed;
 };
 
 file_state input_state() {
     struct stat info = {};
     fstat(fileno(ctx.input), &info);
-    return {info.st_size, info.st_mtim, info.st_ctim};
-}
-
-bool same_time(const timespec& a, const timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+    return {info.st_size, info.st_ctim};
 }
 
 bool same_state(const file_state& a, const file_state& b) {
-    return a.size == b.size && same_time(a.modified, b.modified) && same_time(a.changed, b.changed);
+    return a.size == b.size && a.changed.tv_sec == b.changed.tv_sec &&
+           a.changed.tv_nsec == b.changed.tv_nsec;
 }
 
 // A file rewritten, grown or cut while it is copied would make an image of mixed data

@@ -109,7 +109,7 @@ mid-run leaves the moved file as it was, a folder swapped for a link takes the o
 and one removed fails the run:
 
   $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
-  >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=$call \
+  >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null ${on:+-P $on} -e trace=$call \
   >         -e inject=$call:delay_enter=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
   >     for n in $(seq 500); do read -r pid 2> /dev/null < /proc/$tracer/task/$tracer/children
   >         status=/proc/$pid/status; grep -qs 'tracing stop' $status && sleep 0.2 &&
@@ -122,6 +122,8 @@ and one removed fails the run:
   >         for f in v w; do cmp -s $f k && echo "$f new" || echo "$f old"; done; done
   >     held fchmod 2 'kill -TERM $pid' -x -h dup.hpm -k w; cmp -s -n 1024 w k && wc -c < w
   >     cp held.hpm held.old; held fchmod 1 'mv held.hpm moved.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cmp held.old moved.hpm
+  >     echo theirs > b; ln b b.keep; on=held.hpm held readlink 1 'mv b held.hpm' -c -v 1.0 -e 1.0 -h held.hpm -u k
+  >     wc -c < b.keep
   >     mkdir stage elsewhere; held linkat 1 'mv stage staged; ln -s elsewhere stage' -c -v 1.0 -e 1.0 -h stage/new.hpm -k k
   >     find staged elsewhere; mkdir gone; held linkat 1 'rmdir gone' -c -v 1.0 -e 1.0 -h gone/new.hpm -k k; cat ../out
   > else echo "skip: no strace"; fi
@@ -147,6 +149,10 @@ and one removed fails the run:
   held.hpm: FAILED
   kept
   [0] notices 0
+  held.hpm: FAILED
+  kept
+  7
+  [0] notices 0
   kept
   staged
   staged/new.hpm
@@ -158,8 +164,9 @@ and one removed fails the run:
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
 
-  $ hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img & busy $!; kill -STOP $!
-  $ printf x | dd of=rfs.img bs=1 seek=9 conv=notrunc status=none; kill -CONT $!; wait $!; kept
+  $ hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img & busy $!; kill -STOP $!; touch -r rfs.img ../then
+  $ printf x | dd of=rfs.img bs=1 seek=9 conv=notrunc status=none; touch -r ../then rfs.img
+  $ kill -CONT $!; wait $!; kept
    Error: RFS file 'rfs.img' changed while it was read
   rfs.img: FAILED
   kept
@@ -187,6 +194,9 @@ Bytes of a description or a file name outside printable ASCII print escaped, C1 
 or in UTF-8 and what is no UTF-8 included, so no image or name adds a line or drives the terminal:
 
   $ { header; upload 2 0 0 0 $'\nMD5 Checksum = OK\e\x7f' 0; upload 2 0 0 0 $'~\x1f\x9b\xc2\x9b\xff' 0; } > forged
+  $ ln -s "$(command -v hpmimg)" ../bin/$'hpm\e[2J'; $'hpm\e[2J' -q -t 2>&1 | head -2
+  hpm\x1B[2J: invalid option -- 'q'
+   Usage: hpm\x1B[2J <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
   $ seal forged; hpmimg -t -h forged | grep Description; hpmimg -x -h two.hpm -u $'a\nb' -k $'\e[2J\xc3' | grep Save
    Action Description = \x0AMD5 Checksum = OK\x1B\x7F
    Action Description = ~\x1F\x9B\xC2\x9B\xFF
@@ -236,11 +246,33 @@ before anything is made:
   >     echo "[$?] $(ls -l $long/lnk | cut -c1)"; rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
   [1] l
   $ if chattr +a fixed 2> /dev/null; then chattr +i frozen.hpm
-  >     for out in fixed/fw.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done; chattr -a fixed; chattr -i frozen.hpm; ls -A fixed
+  >     for out in fixed/fw.hpm fixed/new.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done; chattr -a fixed; chattr -i frozen.hpm; ls -A fixed
   > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
    Error: open('fixed/fw.hpm', write) failed, Operation not permitted
    Error: open('frozen.hpm', write) failed, Operation not permitted
   fw.hpm
+  new.hpm
+
+A target that is a mount point (one file bound into a container) cannot be renamed onto: the
+complete new image is copied into it, which keeps its mode; the replaced file of a setgid
+folder, where /proc is missing, is readable by no one the final file keeps out:
+
+  $ cp fw.hpm bound.hpm; chmod 604 bound.hpm; : > mnt.hpm; for how in -rm -m; do unshare $how true 2> /dev/null &&
+  >     unshare $how sh -c 'mount --bind bound.hpm mnt.hpm 2> /dev/null || exit 99; hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -u k
+  >     echo "[$?] $(stat -c %a bound.hpm) $(ls -A | grep -c hpmimg-)"; hpmimg -t -h bound.hpm | grep -c "( 0 )"' && break
+  > done || echo "skip: no file can be bound here: no user namespace, nor CAP_SYS_ADMIN"
+  [0] 604 0
+  3
+  $ if [ "$(id -u)" = 0 ] && strace -o /dev/null true 2> /dev/null; then mkdir -m 2750 sgid; chgrp 2000 sgid
+  >     cp k sgid/fw.hpm; chown 1001:1001 sgid/fw.hpm; chmod 640 sgid/fw.hpm
+  >     unshare -m sh -c 'mount -t tmpfs tmpfs /proc 2> /dev/null || exit 99
+  >         ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -e inject=fchown:delay_enter=3000000:when=1 \
+  >             hpmimg -c -v 1.0 -e 1.0 -h sgid/fw.hpm -k k 2> /dev/null &
+  >         until [ "$(stat -c %s sgid/.hpmimg-* 2> /dev/null)" = 200088 ]; do sleep 0.01; done
+  >         stat -c "%u:%g %a" sgid/.hpmimg-*; wait; stat -c "%u:%g %a" sgid/fw.hpm' || echo "skip: no mount namespace"
+  > else echo "skip: only root can give files to other users"; fi
+  0:2000 600
+  1001:1001 640
 
 Names of descriptors are written as the shell writes them, in place where they lead to a pipe
 or to a file that no name reaches (a deleted one); no file is made after a link's text, and
@@ -259,6 +291,12 @@ one that is also an input is refused:
   $ hpmimg -c -v 1.0 -h /proc/self/fd/4 -k /dev/fd/4; cp fw.hpm /dev/fd/4; hpmimg -x -h /dev/fd/4 -k /proc/self/fd/4 | tail -1; cmp fw.hpm /dev/fd/4
    Error: Kernel file '/dev/fd/4' is the image file itself
    Error: Kernel file '/proc/self/fd/4' is the image file itself
+  $ md5sum * > ../sums 2> /dev/null; hpmimg -x -h fw.hpm -k /proc/self/fd/3 3<&- | tail -1
+   Error: Kernel file '/proc/self/fd/3' is the image file itself
+  $ hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&- | tail -2; kept
+   Action Data Length = 200000
+   Error: Kernel file '/dev/fd/3' is the image file itself
+  kept
 
 Signals ignored on entry stay ignored, SIGALRM too:
 
