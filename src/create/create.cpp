@@ -7,6 +7,7 @@
 #include "output/target.h"
 #include "run/context.h"
 #include "run/report.h"
+#include "run/streams.h"
 #include "transfer/transfer.h"
 
 #include <cctype>
@@ -55,8 +56,8 @@ int32_t component_size(int component) {
 
 // Everything that can be known before the image is opened, so that a bad command
 // line never creates or truncates it.
-void check_before_opening(const options& opts) {
-    if (opts.image_revision == 0)
+void check_before_opening(const image_plan& plan) {
+    if (plan.image_revision == 0)
         report(1, " %s: FW revision is necessary in create mode.", ctx.program_name);
     if (!given(uboot_component) && !given(kernel_component) && !given(rfs_component) &&
         !given(app_component))
@@ -111,7 +112,7 @@ void write_digested(const uint8_t* bytes, std::size_t size, const char* what) {
     write_bytes(bytes, size, what);
 }
 
-header_bytes build_header(const options& opts, int64_t fixed_time) {
+header_bytes build_header(const image_plan& plan, int64_t fixed_time) {
     image_header header = {};
     std::memcpy(header.signature, image_signature, sizeof header.signature);
     const char* const* names = ctx.component_names;
@@ -121,16 +122,16 @@ header_bytes build_header(const options& opts, int64_t fixed_time) {
     header.manufacturer_id = manufacturer_written;
     header.time = static_cast<uint32_t>(fixed_time >= 0 ? fixed_time : time(nullptr));
     header.capabilities = capabilities_written;
-    header.components = opts.components_mask;
+    header.components = plan.components_mask;
     header.self_test_timeout = timeout_units;
     header.rollback_timeout = timeout_units;
     header.inaccessibility_timeout = timeout_units;
-    if (opts.earliest_revision == 0)
+    if (plan.earliest_revision == 0)
         report(0, " Warning: earliest compatibility version is set to 0(unknown).");
-    const revision_bytes earliest = place_revision(opts.earliest_revision);
+    const revision_bytes earliest = place_revision(plan.earliest_revision);
     header.earliest_major = earliest.major;
     header.earliest_minor = earliest.minor;
-    const revision_bytes firmware = place_revision(opts.image_revision);
+    const revision_bytes firmware = place_revision(plan.image_revision);
     header.firmware_major = firmware.major;
     header.firmware_minor = firmware.minor;
     std::memcpy(header.aux, firmware.aux, sizeof header.aux);
@@ -195,7 +196,7 @@ void pack_component(int component, packed_revision revision) {
     if (before.size != size || fgetc(ctx.input) != EOF || !same_state(before, input_state()))
         report(1, " Error: %s file '%s' changed while it was read", components[component].name,
                shown(name));
-    close_input();
+    close_slot(ctx.input);
 }
 
 } // namespace
@@ -209,20 +210,20 @@ uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const cha
     return 7;
 }
 
-void create_image(const options& opts) {
-    check_before_opening(opts);
+void create_image(const image_plan& plan) {
+    check_before_opening(plan);
     const int64_t fixed_time = fixed_build_time();
     open_output(ctx.image_name, "HPM image");
     start_digest(UINT64_MAX);
 
-    const header_bytes header = build_header(opts, fixed_time);
+    const header_bytes header = build_header(plan, fixed_time);
     write_digested(header.data(), header.size(), "header");
     const action_bytes prepare =
-        serialise_action(make_action(action_prepare, opts.components_mask));
+        serialise_action(make_action(action_prepare, plan.components_mask));
     write_digested(prepare.data(), prepare.size(), "comp.prepare");
     for (int component = 0; component < component_count; ++component)
         if (given(component))
-            pack_component(component, opts.component_revisions[component]);
+            pack_component(component, plan.component_revisions[component]);
 
     uint8_t digest[md5_digest_size];
     md5_final(ctx.digest, digest);

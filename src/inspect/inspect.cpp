@@ -8,6 +8,7 @@
 #include "output/target.h"
 #include "run/context.h"
 #include "run/report.h"
+#include "run/streams.h"
 #include "transfer/transfer.h"
 
 #include <cerrno>

@@ -5,6 +5,7 @@
 #include "run/context.h"
 #include "run/report.h"
 #include "run/signals.h"
+#include "run/streams.h"
 
 #include <cstring>
 
@@ -27,7 +28,7 @@ int main(int argc, char** argv) {
     parse_options(argc, argv, opts);
     select_mode(opts);
     if (opts.create)
-        create_image(opts);
+        create_image(opts.plan);
     else
         inspect_image(opts.test, opts.extract);
     leave(0);

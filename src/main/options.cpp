@@ -21,10 +21,10 @@ void take_component(options& opts, int component, char* argument, int option) {
     char* colon = std::strchr(argument, ':');
     if (colon != nullptr) {
         *colon = '\0';
-        opts.component_revisions[component] = parse_revision(colon + 1);
+        opts.plan.component_revisions[component] = parse_revision(colon + 1);
     }
     copy_name(ctx.component_names[component], argument, option);
-    opts.components_mask = static_cast<uint8_t>(opts.components_mask | 1u << component);
+    opts.plan.components_mask = static_cast<uint8_t>(opts.plan.components_mask | 1u << component);
 }
 
 } // namespace
@@ -43,10 +43,10 @@ void parse_options(int argc, char** argv, options& opts) {
             opts.extract = true;
             break;
         case 'e':
-            opts.earliest_revision = parse_revision(optarg);
+            opts.plan.earliest_revision = parse_revision(optarg);
             break;
         case 'v':
-            opts.image_revision = parse_revision(optarg);
+            opts.plan.image_revision = parse_revision(optarg);
             break;
         case 'h':
             copy_name(ctx.image_name, optarg, option);

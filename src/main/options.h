@@ -1,19 +1,13 @@
 // The command line: options into an option record, then the mode.
 #pragma once
 
-#include "format/revision.h"
-#include "run/context.h"
-
-#include <cstdint>
+#include "create/create.h"
 
 struct options {
     bool create;
     bool test;
     bool extract;
-    packed_revision image_revision;
-    packed_revision earliest_revision;
-    packed_revision component_revisions[component_count]; // U-Boot, Kernel, RFS, APP
-    uint8_t components_mask;                              // bit n: component n given
+    image_plan plan; // the revisions and components given
 };
 
 // Reads every option into opts and the run context's name buffers; a bad

@@ -1,6 +1,7 @@
 #include "output/attributes.h"
 
 #include "run/report.h"
+#include "run/streams.h"
 
 #include <cerrno>
 #include <cstring>

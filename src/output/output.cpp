@@ -6,6 +6,7 @@
 #include "run/context.h"
 #include "run/report.h"
 #include "run/signals.h"
+#include "run/streams.h"
 
 #include <cerrno>
 #include <cstring>
@@ -34,13 +35,6 @@ output_file& current() {
     return outputs[output_count - 1];
 }
 
-// Empties the slot before closing, so that a report on the way out cannot close it again.
-int close_stream() {
-    FILE* stream = ctx.output;
-    ctx.output = nullptr;
-    return stream != nullptr ? fclose(stream) : 0;
-}
-
 void discard_outputs() {
     for (int n = 0; n < output_count; ++n)
         remove_name(outputs[n].temp);
@@ -55,7 +49,7 @@ void release_outputs() {
 }
 
 void abandon_outputs() {
-    close_stream();
+    close_slot(ctx.output);
     discard_outputs();
     release_outputs();
 }
@@ -185,7 +179,7 @@ void finish_output() {
     const output_kind kind = out.target.kind;
     if (kind == output_kind::replacement || (kind == output_kind::new_file && !out.temp.unnamed))
         give_attributes(out.temp.fd, kept, kind == output_kind::replacement, out.name);
-    if (close_stream() != 0)
+    if (close_slot(ctx.output) != 0)
         report(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
 }
 

@@ -1,6 +1,7 @@
 #include "output/target.h"
 
 #include "run/report.h"
+#include "run/streams.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,52 +1,18 @@
 #include "run/context.h"
 
-#include "run/report.h"
-
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 run_context ctx;
 
-namespace {
-
-char input_buffer[stream_buffer_size];
-
-} // namespace
-
-void open_failed(const char* name, const char* use, int error) {
-    report(1, " Error: open('%s', %s) failed, %s", shown(name), use, strerror(error));
-    exit(1); // not reached: report ends the process for a non-zero status
-}
-
-void attach_stream(FILE*& slot, FILE* stream, const char* name, const char* use, char* buffer) {
-    slot = stream;
-    if (slot == nullptr)
-        open_failed(name, use, errno);
-    setvbuf(slot, buffer, _IOFBF, stream_buffer_size);
+int close_slot(FILE*& slot) {
+    FILE* stream = slot;
+    slot = nullptr;
+    return stream != nullptr ? fclose(stream) : 0;
 }
 
 void fill_standard_descriptors() {
     for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
         if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
             _exit(1); // nowhere safe to say so
-}
-
-// Opened without waiting: a FIFO that takes the place of a file after it was checked must not
-// hold the run until a writer comes.
-void open_input(const char* name) {
-    const int fd = open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd >= 0)
-        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    attach_stream(ctx.input, fd >= 0 ? fdopen(fd, "rb") : nullptr, name, "read", input_buffer);
-}
-
-// The slot is emptied before closing, so that a report on the way out cannot close it again.
-void close_input() {
-    FILE* stream = ctx.input;
-    ctx.input = nullptr;
-    if (stream != nullptr)
-        fclose(stream);
 }

@@ -47,7 +47,7 @@ void report(int status, const char* format, ...) {
 }
 
 void cleanup(int signal_number) {
-    close_input();
+    close_slot(ctx.input);
     if (cleanup_hook != nullptr)
         cleanup_hook();
     free_buffer(ctx.image_name);
