@@ -3,9 +3,10 @@
 #include "digest/md5.h"
 #include "format/records.h"
 #include "format/vocabulary.h"
-#include "main/context.h"
-#include "main/output.h"
-#include "main/report.h"
+#include "output/output.h"
+#include "output/target.h"
+#include "run/context.h"
+#include "run/report.h"
 #include "transfer/transfer.h"
 
 #include <cctype>
@@ -164,17 +165,21 @@ void write_upload_record(int component, packed_revision revision, int32_t size) 
 struct file_state {
     off_t size;
     timespec modified;
+    timespec changed; // also when a rewrite puts the modification time back
 };
 
 file_state input_state() {
     struct stat info = {};
     fstat(fileno(ctx.input), &info);
-    return {info.st_size, info.st_mtim};
+    return {info.st_size, info.st_mtim, info.st_ctim};
+}
+
+bool same_time(const timespec& a, const timespec& b) {
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
 bool same_state(const file_state& a, const file_state& b) {
-    return a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
-           a.modified.tv_nsec == b.modified.tv_nsec;
+    return a.size == b.size && same_time(a.modified, b.modified) && same_time(a.changed, b.changed);
 }
 
 // A file rewritten, grown or cut while it is copied would make an image of mixed data
@@ -183,6 +188,9 @@ void pack_component(int component, packed_revision revision) {
     const char* name = ctx.component_names[component];
     const int32_t size = component_size(component);
     open_input(name);
+    if (is_output_file(fileno(ctx.input)))
+        report(1, " Error: %s file '%s' is the image file itself", components[component].name,
+               shown(name));
     const file_state before = input_state();
     write_upload_record(component, revision, size);
     copy_data(size, true);
@@ -206,7 +214,7 @@ uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const cha
 void create_image(const options& opts) {
     check_before_opening(opts);
     const int64_t fixed_time = fixed_build_time();
-    open_output(ctx.image_name);
+    open_output(ctx.image_name, "HPM image");
     start_digest(UINT64_MAX);
 
     const header_bytes header = build_header(opts, fixed_time);
@@ -221,5 +229,5 @@ void create_image(const options& opts) {
     uint8_t digest[md5_digest_size];
     md5_final(ctx.digest, digest);
     write_bytes(digest, sizeof digest, "checksum");
-    close_output(ctx.image_name, true);
+    close_output(true);
 }

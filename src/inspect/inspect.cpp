@@ -5,9 +5,9 @@
 #include "format/revision.h"
 #include "format/vocabulary.h"
 #include "inspect/walk.h"
-#include "main/context.h"
-#include "main/output.h"
-#include "main/report.h"
+#include "output/target.h"
+#include "run/context.h"
+#include "run/report.h"
 #include "transfer/transfer.h"
 
 #include <cerrno>

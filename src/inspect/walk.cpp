@@ -4,9 +4,9 @@
 #include "format/records.h"
 #include "format/revision.h"
 #include "format/vocabulary.h"
-#include "main/context.h"
-#include "main/output.h"
-#include "main/report.h"
+#include "output/output.h"
+#include "run/context.h"
+#include "run/report.h"
 #include "transfer/transfer.h"
 
 #include <algorithm>
@@ -58,11 +58,11 @@ uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t
         return written;
     }
     const char* name = ctx.component_names[component];
-    open_output(name);
+    open_output(name, components[component].name);
     report(0, " Save Component to  = %s", shown(name));
     copy_data(length, true);
     written = static_cast<uint8_t>(written | 1u << component);
-    close_output(name, named_unwritten(written) == 0);
+    close_output(named_unwritten(written) == 0);
     return written;
 }
 

@@ -1,6 +1,6 @@
 #include "main/options.h"
 
-#include "main/report.h"
+#include "run/report.h"
 
 #include <cstring>
 #include <unistd.h>

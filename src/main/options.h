@@ -2,7 +2,7 @@
 #pragma once
 
 #include "format/revision.h"
-#include "main/context.h"
+#include "run/context.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "main/context.h"
+#include "run/context.h"
 
-#include "main/report.h"
+#include "run/report.h"
 
 #include <cerrno>
 #include <cstdlib>
