@@ -60,9 +60,19 @@ const char* capability_text(uint8_t capabilities, int bit) {
     return (capabilities >> bit & 1) ? texts[bit] : "";
 }
 
-const char* mask_bit_text(uint8_t mask, int bit) {
-    static const char* const texts[8] = {" 0", " 1", " 2", " 3", " 4", " 5", " 6", " 7"};
-    return (mask >> bit & 1) ? texts[bit] : "";
+const char* mask_text(uint8_t mask) {
+    static char text[20];
+    char* at = text;
+    *at++ = '(';
+    for (int bit = 0; bit < 8; ++bit)
+        if ((mask >> bit & 1) != 0) {
+            *at++ = ' ';
+            *at++ = static_cast<char>('0' + bit);
+        }
+    *at++ = ' ';
+    *at++ = ')';
+    *at = '\0';
+    return text;
 }
 
 const char* verdict(bool matches) {

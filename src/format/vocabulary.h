@@ -16,7 +16,8 @@ const char* manufacturer_name(uint32_t manufacturer_id);
 const char* action_type_name(uint8_t type);
 // " SelfTest" and friends for capability bit 0 to 3; "" when the bit is clear.
 const char* capability_text(uint8_t capabilities, int bit);
-// " 0" to " 7" for mask bit 0 to 7; "" when the bit is clear.
-const char* mask_bit_text(uint8_t mask, int bit);
+// The bits set in a components mask, as "( 0 4 7 )", or "( )"; one static buffer,
+// overwritten per call.
+const char* mask_text(uint8_t mask);
 // "OK" when a stored checksum or digest matches the computed one, "Error" when not.
 const char* verdict(bool matches);

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <sys/stat.h>
@@ -66,11 +67,7 @@ void dump_fields(const image_header& header) {
            date != nullptr ? date : "?\n", header.capabilities,
            capability_text(header.capabilities, 3), capability_text(header.capabilities, 2),
            capability_text(header.capabilities, 1), capability_text(header.capabilities, 0));
-    const uint8_t mask = header.components;
-    report(0, " Components Mask    = 0x%02X (%s%s%s%s%s%s%s%s )", mask, mask_bit_text(mask, 0),
-           mask_bit_text(mask, 1), mask_bit_text(mask, 2), mask_bit_text(mask, 3),
-           mask_bit_text(mask, 4), mask_bit_text(mask, 5), mask_bit_text(mask, 6),
-           mask_bit_text(mask, 7));
+    report(0, " Components Mask    = 0x%02X %s", header.components, mask_text(header.components));
     report(0, " Self Test Timeout  = %d seconds", header.self_test_timeout * 5);
     report(0, " Rollback Timeout   = %d seconds", header.rollback_timeout * 5);
     report(0, " No Access Timeout  = %d seconds", header.inaccessibility_timeout * 5);
@@ -136,6 +133,23 @@ void check_delivered(uint8_t written) {
                    shown(ctx.component_names[component]));
     if (missing != 0)
         leave(1);
+}
+
+// The walk digested every byte it read before the trailer, and stopped fewer than 31 bytes
+// short of it, or past its start (images of 35 to 50 bytes, data that ends inside it).
+void check_trailer(uint32_t end) {
+    const off_t at = ftello(ctx.input);
+    if (at < 0 || (at > off_t{end} && fseeko(ctx.input, off_t{end}, SEEK_SET) != 0))
+        report(1, " Error: fseek('%s') failed, %s", shown(ctx.image_name), strerror(errno));
+    if (at < off_t{end})
+        copy_data(static_cast<int32_t>(end - at), false);
+    if (fread(ctx.transfer_buffer, md5_digest_size, 1, ctx.input) != 1)
+        report(1, " Error: failed to read MD5 checksum from '%s', %s.", shown(ctx.image_name),
+               read_failure());
+    unsigned char digest[md5_digest_size];
+    md5_final(ctx.digest, digest);
+    report(0, " MD5 Checksum       = %s",
+           verdict(std::memcmp(digest, ctx.transfer_buffer, md5_digest_size) == 0));
 }
 
 } // namespace

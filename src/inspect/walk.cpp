@@ -1,6 +1,5 @@
 #include "inspect/walk.h"
 
-#include "digest/md5.h"
 #include "format/records.h"
 #include "format/revision.h"
 #include "format/vocabulary.h"
@@ -9,21 +8,23 @@
 #include "run/report.h"
 #include "transfer/transfer.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
+#include <cstddef>
 
 namespace {
 
 const char separator[] = " --------------------";
 
+// Where the walk stands: pos is where the input stream stands, end the trailer's offset.
+struct walk_state {
+    uint32_t pos;
+    uint32_t end;
+    bool extract;    // Upload data goes to the named component files
+    uint8_t written; // the mask of the components written so far
+};
+
 void print_action(const action_header& action) {
-    const uint8_t mask = action.components;
     report(0, " Upgrade Action     = %d (%s)", action.type, action_type_name(action.type));
-    report(0, " Action Components  = 0x%02X (%s%s%s%s%s%s%s%s )", mask, mask_bit_text(mask, 0),
-           mask_bit_text(mask, 1), mask_bit_text(mask, 2), mask_bit_text(mask, 3),
-           mask_bit_text(mask, 4), mask_bit_text(mask, 5), mask_bit_text(mask, 6),
-           mask_bit_text(mask, 7));
+    report(0, " Action Components  = 0x%02X %s", action.components, mask_text(action.components));
     report(0, " Action Checksum    = 0x%02X (%s)", action.checksum,
            verdict(action.checksum == action_checksum(action.type, action.components)));
 }
@@ -39,6 +40,20 @@ void print_upload(const upload_body& body) {
     report(0, " Action Data Length = %d", static_cast<int32_t>(body.data_length));
 }
 
+// Whether a record of size bytes fits before the trailer; warns when not, and the walk stops.
+bool fits(const walk_state& walk, std::size_t size, const char* record) {
+    if (walk.end - walk.pos >= size)
+        return true;
+    report(0, " Warning: dropping invalid %s.", record);
+    return false;
+}
+
+void read_record(walk_state& walk, uint8_t* into, std::size_t size) {
+    if (!read_digested(into, size))
+        report(1, " Error: failed to read %zu bytes of action header.", size);
+    walk.pos += static_cast<uint32_t>(size);
+}
+
 // The first component of the action's mask whose file was named on the command line.
 int chosen_component(uint8_t mask) {
     for (int component = 0; component < component_count; ++component)
@@ -47,35 +62,29 @@ int chosen_component(uint8_t mask) {
     return -1;
 }
 
-// Data that runs past the end of the image is only read through, so that the read
-// error ends the run without leaving a cut-off component file behind. Returns the mask of
-// the components written, this one's bit added if it was chosen.
-uint8_t extract_data(uint8_t mask, uint32_t data_start, int32_t length, uint32_t image_size,
-                     uint8_t written) {
+// Writes the data to the file named for the action's component, if one was named.
+void extract_data(walk_state& walk, uint8_t mask, int32_t length) {
     const int component = chosen_component(mask);
-    if (component < 0 || uint64_t{data_start} + static_cast<uint64_t>(length) > image_size) {
+    if (component < 0) {
         copy_data(length, false);
-        return written;
+        return;
     }
     const char* name = ctx.component_names[component];
     open_output(name, components[component].name);
     report(0, " Save Component to  = %s", shown(name));
     copy_data(length, true);
-    written = static_cast<uint8_t>(written | 1u << component);
-    close_output(named_unwritten(written) == 0);
-    return written;
+    walk.written = static_cast<uint8_t>(walk.written | 1u << component);
+    close_output(named_unwritten(walk.written) == 0);
 }
 
 // The body and data of an Upload action; false when the body does not fit before the trailer.
-bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract, uint8_t& written) {
-    if (end - pos < upload_body_size) {
-        report(0, " Warning: dropping invalid upload action header.");
+// Data that runs past the end of the image is only read through, so that the read error ends
+// the run without leaving a cut-off component file behind.
+bool walk_upload(walk_state& walk, uint8_t components) {
+    if (!fits(walk, upload_body_size, "upload action header"))
         return false;
-    }
     upload_bytes raw;
-    if (!read_digested(raw.data(), raw.size()))
-        report(1, " Error: failed to read 31 bytes of action header.");
-    pos += upload_body_size;
+    read_record(walk, raw.data(), raw.size());
     const upload_body body = parse_upload(raw);
     print_upload(body);
     // No writer can produce such a length: the signed count would be negative.
@@ -83,12 +92,12 @@ bool walk_upload(uint8_t components, uint32_t& pos, uint32_t end, bool extract, 
         report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
                body.data_length);
     const int32_t length = static_cast<int32_t>(body.data_length);
-    const uint32_t image_size = end + static_cast<uint32_t>(trailer_size);
-    if (extract)
-        written = extract_data(components, pos, length, image_size, written);
+    const bool inside = uint64_t{walk.pos} + body.data_length <= uint64_t{walk.end} + trailer_size;
+    if (walk.extract && inside)
+        extract_data(walk, components, length);
     else
         copy_data(length, false);
-    pos += body.data_length;
+    walk.pos += body.data_length;
     return true;
 }
 
@@ -103,40 +112,16 @@ uint8_t named_unwritten(uint8_t written) {
 }
 
 uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
-    uint8_t written = 0;
-    while (pos < end) {
-        if (end - pos < action_header_size) {
-            report(0, " Warning: dropping invalid action header.");
-            break;
-        }
+    walk_state walk = {pos, end, extract, 0};
+    while (walk.pos < walk.end && fits(walk, action_header_size, "action header")) {
         report(0, separator);
         action_bytes raw;
-        if (!read_digested(raw.data(), raw.size()))
-            report(1, " Error: failed to read 3 bytes of action header.");
-        pos += action_header_size;
+        read_record(walk, raw.data(), raw.size());
         const action_header action = parse_action(raw);
         print_action(action);
-        if (action.type == action_upload &&
-            !walk_upload(action.components, pos, end, extract, written))
+        if (action.type == action_upload && !walk_upload(walk, action.components))
             break;
     }
     report(0, separator);
-    return written;
-}
-
-// The walk digested every byte it read before the trailer, and stopped fewer than 31 bytes
-// short of it, or past its start (images of 35 to 50 bytes, data that ends inside it).
-void check_trailer(uint32_t end) {
-    const off_t at = ftello(ctx.input);
-    if (at < 0 || (at > off_t{end} && fseeko(ctx.input, off_t{end}, SEEK_SET) != 0))
-        report(1, " Error: fseek('%s') failed, %s", shown(ctx.image_name), strerror(errno));
-    if (at < off_t{end})
-        copy_data(static_cast<int32_t>(end - at), false);
-    if (fread(ctx.transfer_buffer, md5_digest_size, 1, ctx.input) != 1)
-        report(1, " Error: failed to read MD5 checksum from '%s', %s.", shown(ctx.image_name),
-               read_failure());
-    unsigned char digest[md5_digest_size];
-    md5_final(ctx.digest, digest);
-    report(0, " MD5 Checksum       = %s",
-           verdict(std::memcmp(digest, ctx.transfer_buffer, md5_digest_size) == 0));
+    return walk.written;
 }

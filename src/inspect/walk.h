@@ -10,6 +10,3 @@
 uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract);
 // The mask of the components named on the command line that are not among those written.
 uint8_t named_unwritten(uint8_t written);
-// Digests what the walk left unread up to end, the trailer's offset, and prints whether the
-// stored trailer matches the digest of every byte before it.
-void check_trailer(uint32_t end);
