@@ -129,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     if (sigsetjmp(run_end, 0) == 0) {
         running = true;
-        inspect_image(!extract, extract);
+        inspect_image(!extract, extract, (choice & 0x80) != 0); // the last bit: strict
         cleanup(0); // as the tool's way out does after a driver returns
     }
     running = false;

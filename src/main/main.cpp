@@ -27,9 +27,10 @@ int main(int argc, char** argv) {
 
     parse_options(argc, argv, opts);
     select_mode(opts);
+    opts.strict = strict_from_environment();
     if (opts.create)
         create_image(opts.plan);
     else
-        inspect_image(opts.test, opts.extract);
+        inspect_image(opts.test, opts.extract, opts.strict);
     leave(0);
 }

@@ -2,6 +2,7 @@
 
 #include "run/report.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -76,4 +77,13 @@ void select_mode(options& opts) {
         opts.test = true;
     if (opts.create + opts.test + opts.extract >= 2 || ctx.image_name[0] == '\0')
         usage();
+}
+
+bool strict_from_environment() {
+    const char* value = std::getenv("HPMIMG_STRICT");
+    if (value == nullptr || std::strcmp(value, "") == 0 || std::strcmp(value, "0") == 0)
+        return false;
+    if (std::strcmp(value, "1") != 0)
+        report(1, " Error: HPMIMG_STRICT='%s' is neither 0 nor 1", shown(value));
+    return true;
 }

@@ -8,6 +8,7 @@ struct options {
     bool test;
     bool extract;
     image_plan plan; // the revisions and components given
+    bool strict;     // HPMIMG_STRICT=1: a damaged image ends test and extract with status 1
 };
 
 // Reads every option into opts and the run context's name buffers; a bad
@@ -16,3 +17,6 @@ void parse_options(int argc, char** argv, options& opts);
 // Settles the mode: test is the default; more than one mode, or no image name,
 // prints the usage text.
 void select_mode(options& opts);
+// Reads HPMIMG_STRICT: unset, empty or 0 is off, 1 is on; any other value is reported, and
+// the run ends before it reads or writes anything.
+bool strict_from_environment();

@@ -54,6 +54,24 @@ void abandon_outputs() {
     release_outputs();
 }
 
+// An output opened again under the name of one that waits (a second Upload action for its
+// component) takes its place: the later data is what the run delivers, as when none waits.
+void drop_superseded(const char* name) {
+    for (int n = 0; n < output_count; ++n) {
+        if (outputs[n].name != name)
+            continue;
+        const sigset_t old = block_signals();
+        remove_name(outputs[n].temp);
+        release_target(outputs[n].target);
+        close_temporary(outputs[n].temp);
+        for (int later = n + 1; later < output_count; ++later)
+            outputs[later - 1] = outputs[later];
+        output_count = output_count - 1;
+        restore_signals(old);
+        return;
+    }
+}
+
 bool same_file_as(int fd, const struct stat& file) {
     struct stat status;
     return fd >= 0 && fstat(fd, &status) == 0 && same_inode(status, file);
@@ -157,6 +175,7 @@ void open_output(const char* name, const char* what) {
     stop_run_on_stopping_signals();
     at_cleanup(abandon_outputs);
     set_signal_cleanup(discard_outputs);
+    drop_superseded(name);
     if (output_count == max_outputs)
         report(1, " Error: open('%s', write) failed, %s", shown(name), strerror(EMFILE));
     outputs[output_count] = {name, what, {}, {-1, -1, false, {}, 0}};
