@@ -5,7 +5,7 @@
 # Exits 77 (skipped) where valgrind is absent.
 set -euo pipefail
 tool=$1
-command -v valgrind >/dev/null || { echo "valgrind is not installed: skipped"; exit 77; }
+command -v valgrind >/dev/null || { echo "skip: valgrind is not installed"; exit 77; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
