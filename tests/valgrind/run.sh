@@ -9,7 +9,7 @@ command -v valgrind >/dev/null || { echo "skip: valgrind is not installed"; exit
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
-head -c 5000 /dev/urandom >k.bin
+seq 1200 >k.bin
 printf 'u' >u.bin
 for run in "0 -c -v 1.2.3 -e 1.0 -h img.hpm -u u.bin -k k.bin:2.6.1" "0 -t -h img.hpm" \
     "0 -x -h img.hpm -k k.out" "1 -x -h img.hpm -k no/such/dir"; do
