@@ -45,7 +45,7 @@ leg() {
     echo "unprivileged: $name: \$ $test_command"
     setpriv --reset-env "$@" "${wrapper[@]}" bash -c 'cd "$1" && eval "$2"' bash "$dir" "$test_command" |
         tee "$dir.log"
-    skips=$(bash .ci/skips.sh "$dir.log" "$dir/build/test/Testing/Temporary/LastTest.log")
+    skips=$(bash .ci/skips.sh "$dir.log")
     [ "$skips" = "$expected" ] || fail "$name: skipped: ${skips:-nothing}; expected: ${expected:-nothing}"
 }
 as_user=(--reuid "$user" --regid "$user" --init-groups)

@@ -11,7 +11,7 @@
 # Usage: tests/fuzz/replay.sh hpmimg command...   (the command may start with an emulator)
 set -euo pipefail
 # Exits 77 (skipped) where python3, which writes the corpus and decodes the findings, is absent.
-command -v python3 >/dev/null || { echo "python3 is not installed: skipped"; exit 77; }
+command -v python3 >/dev/null || { echo "skip: python3 is not installed"; exit 77; }
 root=$(cd "$(dirname "$0")/../.." && pwd)
 tool=("$@")
 export ASAN_OPTIONS=exitcode=99 UBSAN_OPTIONS=exitcode=99:print_stacktrace=1 TZ=UTC
