@@ -1,7 +1,7 @@
 Outputs a user can trust. An image and an extracted component made once; `kept` names the
 files of the folder that changed since, and the temporary files left, if any:
 
-  $ head -c 200000 /dev/urandom > k; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k; cp k k.out
+  $ seq 99999 | head -c 200000 > k; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k; cp k k.out
   $ md5sum * > ../sums; kept() { md5sum -c ../sums 2>/dev/null | grep -v ': OK$'; ls -A | grep hpmimg-; echo kept; }
 
 A file system that fills up, the file size limit and a signal leave the old file in place
