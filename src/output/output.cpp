@@ -117,7 +117,7 @@ bool rename_refused(int fd) {
 // rename, so also in an append-only folder); else under a temporary name, mode 0600, that a
 // rename gives it. Where that rename could not succeed, nothing is made.
 int make_new_file(output_file& out) {
-    output_target& target = out.target;
+    const output_target& target = out.target;
     const bool replacing = target.kind == output_kind::replacement;
     if (replacing && (rename_refused(target.folder) || rename_refused(target.reached)))
         open_failed(out.name, "write", EPERM);
@@ -192,7 +192,7 @@ void open_output(const char* name, const char* what) {
 }
 
 void finish_output() {
-    output_file& out = current();
+    const output_file& out = current();
     if (fflush(ctx.output) != 0)
         report(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
     const output_kind kind = out.target.kind;

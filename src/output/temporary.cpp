@@ -69,7 +69,7 @@ bool make_named(temporary& temp, mode_t mode) {
     return temp.fd >= 0;
 }
 
-bool link_unnamed(temporary& temp, const char* leaf) {
+bool link_unnamed(const temporary& temp, const char* leaf) {
     return link_at(temp, leaf) == 0;
 }
 

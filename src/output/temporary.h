@@ -23,7 +23,7 @@ bool make_unnamed(temporary& temp);
 // can be made.
 bool make_named(temporary& temp, mode_t mode);
 // Links the complete unnamed file under `leaf`; false, errno set, where it cannot.
-bool link_unnamed(temporary& temp, const char* leaf);
+bool link_unnamed(const temporary& temp, const char* leaf);
 // Links the complete unnamed file under a fresh temporary name; false, errno set, where none.
 bool link_unnamed_named(temporary& temp);
 // Removes the temporary's name, if it has one, with async-signal-safe calls alone.
