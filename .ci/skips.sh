@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Prints what a run of the test suite skipped: the tests CTest did not run, read from its
-# output (LOG), then the rows' "skip: REASON" lines, read from CTest's LastTest.log, each
-# list sorted. Usage: .ci/skips.sh LOG LASTTEST_LOG
+# Prints what a run of the test suite skipped, read from its output (LOG): the tests CTest
+# did not run, then the reasons they gave as "skip: REASON" lines, from the list the test
+# command prints after CTest's summary (cmake/ctest-skips.sh), each list sorted.
+# Usage: .ci/skips.sh LOG
 set -euo pipefail
 sed -En 's/^[[:space:]]*[0-9]+ - (.*) \(Skipped\)$/\1/p' "$1" | sort
-grep -h '^skip: ' "$2" | sort -u || true
+sed -n '/^The skipped tests gave these reasons:$/,/^$/s/^\t[^:]*: /skip: /p' "$1" | sort -u

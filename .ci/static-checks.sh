@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Static checks: clang-tidy (.clang-tidy, tests/.clang-tidy) over src/ and tests/, cppcheck
-# over src/, and groff's warnings on the manual page. Any finding fails the run.
+# Static checks: the include ladder (.ci/ladder.sh), clang-tidy (.clang-tidy,
+# tests/.clang-tidy) over src/ and tests/, cppcheck over src/, and groff's warnings on the
+# manual page. Any finding fails the run.
 # Takes one to two minutes on two cores, most of it clang-tidy on the tests, so .ci/run does not
 # call it.
 set -euo pipefail
@@ -14,6 +15,9 @@ cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
 failed=0
+
+echo "static-checks: include ladder"
+bash .ci/ladder.sh || failed=1
 
 echo "static-checks: clang-tidy"
 # One file per clang-tidy run, as many runs at once as there are cores; each run's

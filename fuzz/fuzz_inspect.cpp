@@ -12,8 +12,9 @@
 //   bit 5      the U-Boot file is the image itself, which extract mode must refuse
 //   bit 6      the APP file lies in a missing directory, so opening it fails
 #include "inspect/inspect.h"
-#include "main/context.h"
-#include "main/report.h"
+#include "output/output.h"
+#include "run/context.h"
+#include "run/report.h"
 
 #include <csetjmp>
 #include <cstddef>
@@ -75,7 +76,7 @@ void fill_names(uint8_t choice) {
 // allocated or half-written; a leftover would otherwise surface later, in a later input.
 void check_released() {
     bool released = ctx.input == nullptr && ctx.output == nullptr && ctx.image_name == nullptr &&
-                    ctx.temp_made == 0;
+                    outputs_released();
     for (const char* name : ctx.component_names)
         released = released && name == nullptr;
     if (!released) {
@@ -128,7 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
 
     if (sigsetjmp(run_end, 0) == 0) {
         running = true;
-        inspect_image(!extract, extract);
+        inspect_image(!extract, extract, (choice & 0x80) != 0); // the last bit: strict
         cleanup(0); // as the tool's way out does after a driver returns
     }
     running = false;

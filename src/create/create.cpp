@@ -3,9 +3,11 @@
 #include "digest/md5.h"
 #include "format/records.h"
 #include "format/vocabulary.h"
-#include "main/context.h"
-#include "main/output.h"
-#include "main/report.h"
+#include "output/output.h"
+#include "output/target.h"
+#include "run/context.h"
+#include "run/report.h"
+#include "run/streams.h"
 #include "transfer/transfer.h"
 
 #include <cctype>
@@ -45,8 +47,8 @@ int32_t component_size(int component) {
 
 // Everything that can be known before the image is opened, so that a bad command
 // line never creates or truncates it.
-void check_before_opening(const options& opts) {
-    if (opts.image_revision == 0)
+void check_before_opening(const image_plan& plan) {
+    if (plan.image_revision == 0)
         report(1, " %s: FW revision is necessary in create mode.", ctx.program_name);
     if (!given(uboot_component) && !given(kernel_component) && !given(rfs_component) &&
         !given(app_component))
@@ -111,7 +113,7 @@ uint8_t guess_device_id(const char* rfs_name, const char* kernel_name, const cha
     return 7;
 }
 
-header_bytes build_header(const options& opts, int64_t fixed_time) {
+header_bytes build_header(const image_plan& plan, int64_t fixed_time) {
     image_header header = {};
     std::memcpy(header.signature, image_signature, sizeof header.signature);
     const char* const* names = ctx.component_names;
@@ -121,16 +123,16 @@ header_bytes build_header(const options& opts, int64_t fixed_time) {
     header.manufacturer_id = manufacturer_written;
     header.time = static_cast<uint32_t>(fixed_time >= 0 ? fixed_time : time(nullptr));
     header.capabilities = capabilities_written;
-    header.components = opts.components_mask;
+    header.components = plan.components_mask;
     header.self_test_timeout = timeout_units;
     header.rollback_timeout = timeout_units;
     header.inaccessibility_timeout = timeout_units;
-    if (opts.earliest_revision == 0)
+    if (plan.earliest_revision == 0)
         report(0, " Warning: earliest compatibility version is set to 0(unknown).");
-    const revision_bytes earliest = place_revision(opts.earliest_revision);
+    const revision_bytes earliest = place_revision(plan.earliest_revision);
     header.earliest_major = earliest.major;
     header.earliest_minor = earliest.minor;
-    const revision_bytes firmware = place_revision(opts.image_revision);
+    const revision_bytes firmware = place_revision(plan.image_revision);
     header.firmware_major = firmware.major;
     header.firmware_minor = firmware.minor;
     std::memcpy(header.aux, firmware.aux, sizeof header.aux);
@@ -162,20 +164,22 @@ void write_upload_record(int component, packed_revision revision, int32_t size) 
     write_digested(record, sizeof record, components[component].record_tag);
 }
 
+// Any write, and any change of the modification time that would hide one, changes the
+// status change time, which no user can set.
 struct file_state {
     off_t size;
-    timespec modified;
+    timespec changed;
 };
 
 file_state input_state() {
     struct stat info = {};
     fstat(fileno(ctx.input), &info);
-    return {info.st_size, info.st_mtim};
+    return {info.st_size, info.st_ctim};
 }
 
 bool same_state(const file_state& a, const file_state& b) {
-    return a.size == b.size && a.modified.tv_sec == b.modified.tv_sec &&
-           a.modified.tv_nsec == b.modified.tv_nsec;
+    return a.size == b.size && a.changed.tv_sec == b.changed.tv_sec &&
+           a.changed.tv_nsec == b.changed.tv_nsec;
 }
 
 // A file rewritten, grown or cut while it is copied would make an image of mixed data
@@ -184,34 +188,37 @@ void pack_component(int component, packed_revision revision) {
     const char* name = ctx.component_names[component];
     const int32_t size = component_size(component);
     open_input(name);
+    if (is_output_file(fileno(ctx.input)))
+        report(1, " Error: %s file '%s' is the image file itself", components[component].name,
+               shown(name));
     const file_state before = input_state();
     write_upload_record(component, revision, size);
     copy_data(size, true);
     if (before.size != size || fgetc(ctx.input) != EOF || !same_state(before, input_state()))
         report(1, " Error: %s file '%s' changed while it was read", components[component].name,
                shown(name));
-    close_input();
+    close_slot(ctx.input);
 }
 
 } // namespace
 
-void create_image(const options& opts) {
-    check_before_opening(opts);
+void create_image(const image_plan& plan) {
+    check_before_opening(plan);
     const int64_t fixed_time = fixed_build_time();
-    open_output(ctx.image_name);
+    open_output(ctx.image_name, "HPM image");
     start_digest(UINT64_MAX);
 
-    const header_bytes header = build_header(opts, fixed_time);
+    const header_bytes header = build_header(plan, fixed_time);
     write_digested(header.data(), header.size(), "header");
     const action_bytes prepare =
-        serialise_action(make_action(action_prepare, opts.components_mask));
+        serialise_action(make_action(action_prepare, plan.components_mask));
     write_digested(prepare.data(), prepare.size(), "comp.prepare");
     for (int component = 0; component < component_count; ++component)
         if (given(component))
-            pack_component(component, opts.component_revisions[component]);
+            pack_component(component, plan.component_revisions[component]);
 
     uint8_t digest[md5_digest_size];
     md5_final(ctx.digest, digest);
     write_bytes(digest, sizeof digest, "checksum");
-    close_output(ctx.image_name, true);
+    close_output(true);
 }

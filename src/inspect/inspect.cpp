@@ -5,9 +5,11 @@
 #include "format/revision.h"
 #include "format/vocabulary.h"
 #include "inspect/walk.h"
-#include "main/context.h"
-#include "main/output.h"
-#include "main/report.h"
+#include "output/output.h"
+#include "output/target.h"
+#include "run/context.h"
+#include "run/report.h"
+#include "run/streams.h"
 #include "transfer/transfer.h"
 
 #include <cerrno>
@@ -82,8 +84,8 @@ void dump_fields(const image_header& header) {
 // With OEM data the header checksum follows the OEM bytes and covers them too. The
 // first OEM byte is the last of the 35 bytes read; the rest are read through. The
 // checksum of a whole is the 8-bit sum of its parts' checksums. Only a mismatch is
-// printed, as a warning.
-void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size) {
+// printed, as a warning. Returns whether the checksum matched.
+bool pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size) {
     if (size < oem_length + image_header_size)
         report(1, " Error: invalid HPM image header with OEM data.");
     uint8_t expected = zero_sum(bytes.data(), bytes.size());
@@ -100,6 +102,7 @@ void pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size
     if (stored != expected)
         report(0, " Warning: header checksum after OEM data is 0x%02X, expected 0x%02X.", stored,
                expected);
+    return stored == expected;
 }
 
 // Outputs that would mix the tool's lines into a file, overwrite the image, or write two
@@ -136,7 +139,8 @@ void check_delivered(uint8_t written) {
 
 // The walk digested every byte it read before the trailer, and stopped fewer than 31 bytes
 // short of it, or past its start (images of 35 to 50 bytes, data that ends inside it).
-void check_trailer(uint32_t end) {
+// Returns whether the trailer matched.
+bool check_trailer(uint32_t end) {
     const off_t at = ftello(ctx.input);
     if (at < 0 || (at > off_t{end} && fseeko(ctx.input, off_t{end}, SEEK_SET) != 0))
         report(1, " Error: fseek('%s') failed, %s", shown(ctx.image_name), strerror(errno));
@@ -147,13 +151,14 @@ void check_trailer(uint32_t end) {
                read_failure());
     unsigned char digest[md5_digest_size];
     md5_final(ctx.digest, digest);
-    report(0, " MD5 Checksum       = %s",
-           verdict(std::memcmp(digest, ctx.transfer_buffer, md5_digest_size) == 0));
+    const bool sound = std::memcmp(digest, ctx.transfer_buffer, md5_digest_size) == 0;
+    report(0, " MD5 Checksum       = %s", verdict(sound));
+    return sound;
 }
 
 } // namespace
 
-void inspect_image(bool dump_header, bool extract) {
+void inspect_image(bool dump_header, bool extract, bool strict) {
     if (extract)
         check_outputs();
     const uint32_t size = open_image();
@@ -164,16 +169,21 @@ void inspect_image(bool dump_header, bool extract) {
         dump_fields(header);
 
     uint32_t walk_start = image_header_size;
+    bool header_sound = header.checksum == header_checksum(bytes);
     if (header.oem_length != 0) {
-        pass_oem_data(bytes, header.oem_length, size);
+        header_sound = pass_oem_data(bytes, header.oem_length, size);
         walk_start += header.oem_length;
     } else {
-        report(0, " Header Checksum    = 0x%02X (%s)", header.checksum,
-               verdict(header.checksum == header_checksum(bytes)));
+        report(0, " Header Checksum    = 0x%02X (%s)", header.checksum, verdict(header_sound));
     }
     const uint32_t end = size - static_cast<uint32_t>(trailer_size);
-    const uint8_t written = walk_actions(walk_start, end, extract);
-    check_trailer(end);
+    const walk_result walk = walk_actions(walk_start, end, extract, strict);
+    const int failed = (header_sound ? 0 : 1) + walk.failed + (check_trailer(end) ? 0 : 1);
+    if (strict && failed > 0)
+        report(1, " Error: the image is damaged: %d %s failed", failed,
+               failed == 1 ? "check" : "checks");
     if (extract)
-        check_delivered(written);
+        check_delivered(walk.written);
+    if (strict && extract)
+        commit_outputs(true);
 }

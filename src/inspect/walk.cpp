@@ -3,9 +3,9 @@
 #include "format/records.h"
 #include "format/revision.h"
 #include "format/vocabulary.h"
-#include "main/context.h"
-#include "main/output.h"
-#include "main/report.h"
+#include "output/output.h"
+#include "run/context.h"
+#include "run/report.h"
 #include "transfer/transfer.h"
 
 #include <cstddef>
@@ -19,14 +19,17 @@ struct walk_state {
     uint32_t pos;
     uint32_t end;
     bool extract;    // Upload data goes to the named component files
+    bool hold;       // and waits there until the image is known to be sound
     uint8_t written; // the mask of the components written so far
+    int failed;      // the checks failed so far
 };
 
-void print_action(const action_header& action) {
+void print_action(walk_state& walk, const action_header& action) {
+    const bool sound = action.checksum == action_checksum(action.type, action.components);
+    walk.failed += sound ? 0 : 1;
     report(0, " Upgrade Action     = %d (%s)", action.type, action_type_name(action.type));
     report(0, " Action Components  = 0x%02X %s", action.components, mask_text(action.components));
-    report(0, " Action Checksum    = 0x%02X (%s)", action.checksum,
-           verdict(action.checksum == action_checksum(action.type, action.components)));
+    report(0, " Action Checksum    = 0x%02X (%s)", action.checksum, verdict(sound));
 }
 
 // The description is escaped as file names are: an image must not add lines to the dump or
@@ -41,9 +44,10 @@ void print_upload(const upload_body& body) {
 }
 
 // Whether a record of size bytes fits before the trailer; warns when not, and the walk stops.
-bool fits(const walk_state& walk, std::size_t size, const char* record) {
+bool fits(walk_state& walk, std::size_t size, const char* record) {
     if (walk.end - walk.pos >= size)
         return true;
+    ++walk.failed;
     report(0, " Warning: dropping invalid %s.", record);
     return false;
 }
@@ -70,11 +74,14 @@ void extract_data(walk_state& walk, uint8_t mask, int32_t length) {
         return;
     }
     const char* name = ctx.component_names[component];
-    open_output(name);
+    open_output(name, components[component].name);
     report(0, " Save Component to  = %s", shown(name));
     copy_data(length, true);
     walk.written = static_cast<uint8_t>(walk.written | 1u << component);
-    close_output(name, named_unwritten(walk.written) == 0);
+    if (walk.hold)
+        finish_output();
+    else
+        close_output(named_unwritten(walk.written) == 0);
 }
 
 // The body and data of an Upload action; false when the body does not fit before the trailer.
@@ -111,17 +118,17 @@ uint8_t named_unwritten(uint8_t written) {
     return static_cast<uint8_t>(missing);
 }
 
-uint8_t walk_actions(uint32_t pos, uint32_t end, bool extract) {
-    walk_state walk = {pos, end, extract, 0};
+walk_result walk_actions(uint32_t pos, uint32_t end, bool extract, bool hold) {
+    walk_state walk = {pos, end, extract, hold, 0, 0};
     while (walk.pos < walk.end && fits(walk, action_header_size, "action header")) {
         report(0, separator);
         action_bytes raw;
         read_record(walk, raw.data(), raw.size());
         const action_header action = parse_action(raw);
-        print_action(action);
+        print_action(walk, action);
         if (action.type == action_upload && !walk_upload(walk, action.components))
             break;
     }
     report(0, separator);
-    return walk.written;
+    return {walk.written, walk.failed};
 }

@@ -1,7 +1,8 @@
 #include "main/options.h"
 
-#include "main/report.h"
+#include "run/report.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <unistd.h>
 
@@ -21,10 +22,10 @@ void take_component(options& opts, int component, char* argument, int option) {
     char* colon = std::strchr(argument, ':');
     if (colon != nullptr) {
         *colon = '\0';
-        opts.component_revisions[component] = parse_revision(colon + 1);
+        opts.plan.component_revisions[component] = parse_revision(colon + 1);
     }
     copy_name(ctx.component_names[component], argument, option);
-    opts.components_mask = static_cast<uint8_t>(opts.components_mask | 1u << component);
+    opts.plan.components_mask = static_cast<uint8_t>(opts.plan.components_mask | 1u << component);
 }
 
 } // namespace
@@ -43,10 +44,10 @@ void parse_options(int argc, char** argv, options& opts) {
             opts.extract = true;
             break;
         case 'e':
-            opts.earliest_revision = parse_revision(optarg);
+            opts.plan.earliest_revision = parse_revision(optarg);
             break;
         case 'v':
-            opts.image_revision = parse_revision(optarg);
+            opts.plan.image_revision = parse_revision(optarg);
             break;
         case 'h':
             copy_name(ctx.image_name, optarg, option);
@@ -76,4 +77,13 @@ void select_mode(options& opts) {
         opts.test = true;
     if (opts.create + opts.test + opts.extract >= 2 || ctx.image_name[0] == '\0')
         usage();
+}
+
+bool strict_from_environment() {
+    const char* value = std::getenv("HPMIMG_STRICT");
+    if (value == nullptr || std::strcmp(value, "") == 0 || std::strcmp(value, "0") == 0)
+        return false;
+    if (std::strcmp(value, "1") != 0)
+        report(1, " Error: HPMIMG_STRICT='%s' is neither 0 nor 1", shown(value));
+    return true;
 }

@@ -1,19 +1,14 @@
 // The command line: options into an option record, then the mode.
 #pragma once
 
-#include "format/revision.h"
-#include "main/context.h"
-
-#include <cstdint>
+#include "create/create.h"
 
 struct options {
     bool create;
     bool test;
     bool extract;
-    packed_revision image_revision;
-    packed_revision earliest_revision;
-    packed_revision component_revisions[component_count]; // U-Boot, Kernel, RFS, APP
-    uint8_t components_mask;                              // bit n: component n given
+    image_plan plan; // the revisions and components given
+    bool strict;     // HPMIMG_STRICT=1: a damaged image ends test and extract with status 1
 };
 
 // Reads every option into opts and the run context's name buffers; a bad
@@ -22,3 +17,6 @@ void parse_options(int argc, char** argv, options& opts);
 // Settles the mode: test is the default; more than one mode, or no image name,
 // prints the usage text.
 void select_mode(options& opts);
+// Reads HPMIMG_STRICT: unset, empty or 0 is off, 1 is on; any other value is reported, and
+// the run ends before it reads or writes anything.
+bool strict_from_environment();

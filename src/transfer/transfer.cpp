@@ -1,7 +1,7 @@
 #include "transfer/transfer.h"
 
-#include "main/context.h"
-#include "main/report.h"
+#include "run/context.h"
+#include "run/report.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,8 +1,9 @@
 Outputs a user can trust. An image and an extracted component made once; `kept` names the
 files of the folder that changed since, and the temporary files left, if any:
 
-  $ head -c 200000 /dev/urandom > k; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k; cp k k.out
-  $ md5sum * > ../sums; kept() { md5sum -c ../sums 2>/dev/null | grep -v ': OK$'; ls -A | grep hpmimg-; echo kept; }
+  $ seq 99999 | head -c 200000 > k; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -k k; cp k k.out
+  $ md5sum * > ../sums
+  $ kept() { md5sum -c ../sums 2>/dev/null | grep -v ': OK$'; ls -A | grep hpmimg-; echo kept; }
 
 A file system that fills up, the file size limit and a signal leave the old file in place
 (a sparse 64 MiB component, and an image holding one, keep create and extract busy).
@@ -18,7 +19,8 @@ since the new file has no name until it is complete:
    Error: close('fw.hpm') failed, File too large
    Error: close('k.out') failed, File too large
   kept
-  $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm; truncate -s 67108957 big.hpm; md5sum * > ../sums
+  $ truncate -s 64M rfs.img; { header; upload 2 1 0 0 rfs.img 67108864; } > big.hpm
+  $ truncate -s 67108957 big.hpm; md5sum * > ../sums
   $ modes=("-c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img" "-x -h big.hpm -k k.out"); n=0
   $ for signal in INT INT PIPE ALRM USR1 USR2 VTALRM PROF XCPU IO PWR SYS STKFLT RTMAX KILL KILL; do
   >     signalled ${modes[n++ % 2]} > /dev/null & busy $!; kill -$signal $!; wait $! 2>/dev/null
@@ -45,12 +47,14 @@ on) removes it, as a full disk does; a new file still gets what the umask gives:
 A temporary name already taken is passed over; where every try fails so (strace makes the file
 system lack O_TMPFILE and each name be taken), the run ends with nothing made and no file of
 that name removed. The one unlinkat of the first run is that of the empty file made to learn
-what the umask gives a new file; the second run replaces that file, one open later:
+what the umask gives a new file; the second run replaces that file:
 
-  $ tries() { ASAN_OPTIONS=detect_leaks=0 strace -qq -o ../trace -e trace=openat,unlinkat ${1:+-e inject=openat:error=EEXIST:when=$1} \
-  >     hpmimg -c -v 1.0 -e 1.0 -h taken.hpm -k k; echo "[$?] $(grep -c unlinkat ../trace) $(ls | grep -c taken)"; }
-  $ if strace -o /dev/null true 2> /dev/null; then tries > /dev/null; n=$(grep -n TMPFILE ../trace | cut -d: -f1); rm taken.hpm
-  >     tries $n..$((n + 1)); tries $((n + 1))..$((n + 200)); rm taken.hpm; else echo "skip: no strace"; fi
+  $ tries() { ASAN_OPTIONS=detect_leaks=0 strace -qq -o ../trace -e trace=openat,unlinkat \
+  >         ${1:+-e inject=openat:error=EEXIST:when=$1} hpmimg -c -v 1.0 -e 1.0 -h taken.hpm -k k
+  >     echo "[$?] $(grep -c unlinkat ../trace) $(ls | grep -c taken)"; }
+  $ if strace -o /dev/null true 2> /dev/null; then tries > /dev/null; rm taken.hpm
+  >     n=$(grep -n TMPFILE ../trace | cut -d: -f1); tries $n..$((n + 1)); tries $n..$((n + 200)); rm taken.hpm
+  > else echo "skip: no strace"; fi
   [0] 1 1
    Error: open('taken.hpm', write) failed, File exists
   [1] 0 1
@@ -59,8 +63,10 @@ A new file gets what the shell's `>` gives it (0666 less the umask, or what the 
 default ACL says); a replaced one keeps its mode and its ACL, and gets none from the folder
 where it had none; a symbolic link stays, and another hard link keeps the old file:
 
-  $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; ln k.out k.old; hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
-  $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null; stat -c '%A %h %n' new1 new2 k.out *link*
+  $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; ln k.out k.old
+  $ hpmimg -c -v 1.0 -e 1.0 -h two.hpm -u k -k k
+  $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null
+  $ stat -c '%A %h %n' new1 new2 k.out *link*
   -rw-r----- 1 new1
   -rw-r----- 1 new2
   -rw----r-- 1 k.out
@@ -87,7 +93,8 @@ which may not set one on another user's file:
   >     install -m 755 "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group
   >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file open/unread; do cp k $f; done
   >     chown 65534:65534 open/nobody; chmod 4755 open/nobody; chown 1001:1001 open/other
-  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file; chown 1002 open/unread; chmod 200 open/unread
+  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file
+  >     chown 1002 open/unread; chmod 200 open/unread
   >     hpmimg -x -h fw.hpm -k open/nobody > /dev/null; cp -p open/other open/fowner
   >     setpriv --inh-caps -fowner --bounding-set -fowner hpmimg -x -h fw.hpm -k open/fowner > /dev/null
   >     for f in open/other group/file open/unread; do as_user ../user-hpmimg -x -h fw.hpm -k $f > /dev/null; done
@@ -109,21 +116,28 @@ mid-run leaves the moved file as it was, a folder swapped for a link takes the o
 and one removed fails the run:
 
   $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
-  >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null -e trace=$call \
+  >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null ${on:+-P $on} -e trace=$call \
   >         -e inject=$call:delay_enter=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
   >     for n in $(seq 500); do read -r pid 2> /dev/null < /proc/$tracer/task/$tracer/children
   >         status=/proc/$pid/status; grep -qs 'tracing stop' $status && sleep 0.2 &&
   >         grep -qs 'tracing stop' $status && break; sleep 0.01; done
-  >     eval "$action"; wait $tracer 2> /dev/null; echo "[$?] notices $(grep -c caught ../out)"; kept; md5sum * > ../sums 2> /dev/null; }
+  >     eval "$action"; wait $tracer 2> /dev/null; echo "[$?] notices $(grep -c caught ../out)"
+  >     kept; md5sum * > ../sums 2> /dev/null; }
   $ { header; upload 2 1 0 0 first 1024; head -c 1024 k; upload 2 1 0 0 again 9; echo again; } > dup.hpm; seal dup.hpm
   $ cp fw.hpm held.hpm; md5sum * > ../sums 2> /dev/null; if strace -o /dev/null true 2> /dev/null; then
-  >     held fchmod 1 'kill -TERM $pid' -c -v 1.0 -e 1.0 -h held.hpm -u k; held /rename 1 'kill -TERM $pid' -c -v 1.0 -e 1.0 -h held.hpm -u k
+  >     held fchmod 1 'kill -TERM $pid' -c -v 1.0 -e 1.0 -h held.hpm -u k
+  >     held /rename 1 'kill -TERM $pid' -c -v 1.0 -e 1.0 -h held.hpm -u k
   >     for when in 1 2; do : > v; : > w; held /rename $when 'kill -TERM $pid' -x -h two.hpm -u v -k w
   >         for f in v w; do cmp -s $f k && echo "$f new" || echo "$f old"; done; done
   >     held fchmod 2 'kill -TERM $pid' -x -h dup.hpm -k w; cmp -s -n 1024 w k && wc -c < w
-  >     cp held.hpm held.old; held fchmod 1 'mv held.hpm moved.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cmp held.old moved.hpm
-  >     mkdir stage elsewhere; held linkat 1 'mv stage staged; ln -s elsewhere stage' -c -v 1.0 -e 1.0 -h stage/new.hpm -k k
-  >     find staged elsewhere; mkdir gone; held linkat 1 'rmdir gone' -c -v 1.0 -e 1.0 -h gone/new.hpm -k k; cat ../out
+  >     cp held.hpm held.old
+  >     held fchmod 1 'mv held.hpm moved.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cmp held.old moved.hpm
+  >     echo theirs > b; ln b b.keep; on=held.hpm held readlink 1 'mv b held.hpm' -c -v 1.0 -e 1.0 -h held.hpm -u k
+  >     wc -c < b.keep
+  >     mkdir stage elsewhere gone
+  >     held linkat 1 'mv stage staged; ln -s elsewhere stage' -c -v 1.0 -e 1.0 -h stage/new.hpm -k k
+  >     find staged elsewhere
+  >     held linkat 1 'rmdir gone' -c -v 1.0 -e 1.0 -h gone/new.hpm -k k; cat ../out
   > else echo "skip: no strace"; fi
   [3] notices 1
   kept
@@ -147,6 +161,10 @@ and one removed fails the run:
   held.hpm: FAILED
   kept
   [0] notices 0
+  held.hpm: FAILED
+  kept
+  7
+  [0] notices 0
   kept
   staged
   staged/new.hpm
@@ -158,8 +176,9 @@ and one removed fails the run:
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
 
-  $ hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img & busy $!; kill -STOP $!
-  $ printf x | dd of=rfs.img bs=1 seek=9 conv=notrunc status=none; kill -CONT $!; wait $!; kept
+  $ hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -r rfs.img & busy $!; kill -STOP $!; touch -r rfs.img ../then
+  $ printf x | dd of=rfs.img bs=1 seek=9 conv=notrunc status=none; touch -r ../then rfs.img
+  $ kill -CONT $!; wait $!; kept
    Error: RFS file 'rfs.img' changed while it was read
   rfs.img: FAILED
   kept
@@ -187,9 +206,13 @@ Bytes of a description or a file name outside printable ASCII print escaped, C1 
 or in UTF-8 and what is no UTF-8 included, so no image or name adds a line or drives the terminal:
 
   $ { header; upload 2 0 0 0 $'\nMD5 Checksum = OK\e\x7f' 0; upload 2 0 0 0 $'~\x1f\x9b\xc2\x9b\xff' 0; } > forged
-  $ seal forged; hpmimg -t -h forged | grep Description; hpmimg -x -h two.hpm -u $'a\nb' -k $'\e[2J\xc3' | grep Save
+  $ ln -s "$(command -v hpmimg)" ../bin/$'hpm\e[2J'; $'hpm\e[2J' -q -t 2>&1 | head -2
+  hpm\x1B[2J: invalid option -- 'q'
+   Usage: hpm\x1B[2J <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
+  $ seal forged; hpmimg -t -h forged | grep Description
    Action Description = \x0AMD5 Checksum = OK\x1B\x7F
    Action Description = ~\x1F\x9B\xC2\x9B\xFF
+  $ hpmimg -x -h two.hpm -u $'a\nb' -k $'\e[2J\xc3' | grep Save
    Save Component to  = a\x0Ab
    Save Component to  = \x1B[2J\xC3
 
@@ -232,15 +255,40 @@ target cannot succeed, in an append-only folder or onto an immutable file, the r
 before anything is made:
 
   $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long; ln -s x/../fw $long/lnk
-  $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done; hpmimg -c -v 1.0 -e 1.0 -h $long/lnk -k k > /dev/null
-  >     echo "[$?] $(ls -l $long/lnk | cut -c1)"; rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
+  $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done
+  $ hpmimg -c -v 1.0 -e 1.0 -h $long/lnk -k k > /dev/null; echo "[$?] $(ls -l $long/lnk | cut -c1)"
   [1] l
+  $ rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
   $ if chattr +a fixed 2> /dev/null; then chattr +i frozen.hpm
-  >     for out in fixed/fw.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done; chattr -a fixed; chattr -i frozen.hpm; ls -A fixed
+  >     for out in fixed/fw.hpm fixed/new.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done
+  >     chattr -a fixed; chattr -i frozen.hpm; ls -A fixed
   > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
    Error: open('fixed/fw.hpm', write) failed, Operation not permitted
    Error: open('frozen.hpm', write) failed, Operation not permitted
   fw.hpm
+  new.hpm
+
+A target that is a mount point (one file bound into a container) cannot be renamed onto: the
+complete new image is copied into it, which keeps its mode; the replaced file of a setgid
+folder, where /proc is missing, is readable by no one the final file keeps out:
+
+  $ cp fw.hpm bound.hpm; chmod 604 bound.hpm; : > mnt.hpm
+  $ mounted 'mount --bind bound.hpm mnt.hpm 2> /dev/null || exit 99; hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -u k
+  >     echo "[$?] $(stat -c %a bound.hpm) $(ls -A | grep -c hpmimg-)"; hpmimg -t -h bound.hpm | grep -c "( 0 )"'
+  [0] 604 0
+  3
+  $ mkdir -m 2750 sgid; cp k sgid/fw.hpm
+  $ if chgrp 2000 sgid 2> /dev/null && chown 1001:1001 sgid/fw.hpm 2> /dev/null &&
+  >     strace -o /dev/null true 2> /dev/null; then chmod 640 sgid/fw.hpm
+  >     unshare -m sh -c 'mount -t tmpfs tmpfs /proc 2> /dev/null || exit 99
+  >         ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -e inject=fchown:delay_enter=3000000:when=1 \
+  >             hpmimg -c -v 1.0 -e 1.0 -h sgid/fw.hpm -k k 2> /dev/null &
+  >         until [ "$(stat -c %s sgid/.hpmimg-* 2> /dev/null)" = 200088 ]; do sleep 0.01; done
+  >         stat -c "%u:%g %a" sgid/.hpmimg-*; wait; stat -c "%u:%g %a" sgid/fw.hpm' 2> /dev/null ||
+  >         echo "skip: no mount namespace of root's here (no CAP_SYS_ADMIN, or / not a mount point)"
+  > else echo "skip: only root can give files to other users"; fi
+  0:2000 600
+  1001:1001 640
 
 Names of descriptors are written as the shell writes them, in place where they lead to a pipe
 or to a file that no name reaches (a deleted one); no file is made after a link's text, and
@@ -251,14 +299,22 @@ one that is also an input is refused:
   $ hpmimg -x -h fw.hpm -k /dev/fd/3 3> >(wc -c > count) > out; wait $!; grep Save out; cat count
    Save Component to  = /dev/fd/3
   200000
-  $ exec 4> victim; rm victim; hpmimg -x -h fw.hpm -k /proc/self/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
+  $ exec 4> victim; rm victim
+  $ hpmimg -x -h fw.hpm -k /proc/self/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
    Save Component to  = /proc/self/fd/4
   200000
   0
   [1]
-  $ hpmimg -c -v 1.0 -h /proc/self/fd/4 -k /dev/fd/4; cp fw.hpm /dev/fd/4; hpmimg -x -h /dev/fd/4 -k /proc/self/fd/4 | tail -1; cmp fw.hpm /dev/fd/4
+  $ hpmimg -c -v 1.0 -h /proc/self/fd/4 -k /dev/fd/4; cp fw.hpm /dev/fd/4
    Error: Kernel file '/dev/fd/4' is the image file itself
+  $ hpmimg -x -h /dev/fd/4 -k /proc/self/fd/4 | tail -1; cmp fw.hpm /dev/fd/4
    Error: Kernel file '/proc/self/fd/4' is the image file itself
+  $ md5sum * > ../sums 2> /dev/null; hpmimg -x -h fw.hpm -k /proc/self/fd/3 3<&- | tail -1
+   Error: Kernel file '/proc/self/fd/3' is the image file itself
+  $ hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&- | tail -2; kept
+   Action Data Length = 200000
+   Error: Kernel file '/dev/fd/3' is the image file itself
+  kept
 
 Signals ignored on entry stay ignored, SIGALRM too:
 

@@ -94,17 +94,22 @@ upload() {
     hex "$(printf '%08x' "$6" | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')"
 }
 
-# on_tmpfs DIR KIB COMMAND: runs the shell command in DIR with a tmpfs of KIB KiB mounted on
-# it, in a mount namespace of its own: a user namespace's (any user, where the kernel and
-# any seccomp filter allow one), else root's (CAP_SYS_ADMIN, and / a mount point, which a
-# plain chroot's is not). Where neither can mount, prints the one line of a skipped row.
-on_tmpfs() {
-    local how
+# mounted SCRIPT ARGS...: runs the sh script, which exits 99 where it cannot mount, in a mount
+# namespace of its own: a user namespace's (any user, where the kernel and any seccomp filter
+# allow one), else root's (CAP_SYS_ADMIN, and / a mount point, which a plain chroot's is not).
+# Where neither can mount, prints the one line of a skipped row.
+mounted() {
+    local how script=$1
+    shift
     for how in -rm -m; do
         unshare $how true 2>/dev/null || continue
-        unshare $how sh -c 'mount -t tmpfs -o size="$2"k tmpfs "$1" 2>/dev/null || exit 99
-            cd "$1" && eval "$3"' sh "$@"
+        unshare $how sh -c "$script" sh "$@"
         [ $? = 99 ] || return 0
     done
-    echo "skip: no tmpfs can be mounted: no user namespace here, nor CAP_SYS_ADMIN with / a mount point"
+    echo "skip: nothing can be mounted: no user namespace here, nor CAP_SYS_ADMIN with / a mount point"
+}
+
+# on_tmpfs DIR KIB COMMAND: runs the shell command in DIR with a tmpfs of KIB KiB mounted on it.
+on_tmpfs() {
+    mounted 'mount -t tmpfs -o size="$2"k tmpfs "$1" 2>/dev/null || exit 99; cd "$1" && eval "$3"' "$@"
 }

@@ -33,9 +33,6 @@ extract() {
 }
 extract "$root/README.md" 0 ' "u-boot.bin 262144" "zImage 2752512" "rootfs.img 8388608";'
 extract "$root/man/hpmimg.1" 1 ' "u-boot.bin 3000" "zImage 200000";'
-# The scripting recipe, which fuzz_replay proves on README.md's copy, reads the same in both.
-recipe() { awk '/^  \$ sound\(\)/ { on = 1 } on { printf " %s", substr($0, 5) } /; }$/ { on = 0 }' "$1"; }
-[ "$(recipe "$work/README.md.t")" = "$(recipe "$work/hpmimg.1.t")" ] || { echo "recipes differ"; exit 1; }
 status=0
 for transcript in "$work"/*.t; do bash "$root/tests/cli/run.sh" "$transcript" "$@" || status=1; done
 exit $status

@@ -4,14 +4,14 @@
 # run must end within 10 seconds with status 0 or 1 and print nothing on stderr, where
 # the sanitizers report; a sanitizer finding also ends with status 99, never 1. A run that
 # ends with status 0 must give the MD5 verdict that md5sum gives for the same bytes.
-# The scripting recipe of README.md, as shown there, must pass exactly the images whose test
+# Test mode with HPMIMG_STRICT=1 must end with status 0 on exactly the images whose plain test
 # run ends with status 0, md5sum's verdict OK and no error, warning or checksum mismatch,
-# and so every image create mode made.
+# and so on every image create mode made.
 # Every run says how it ended: an error line, or the MD5 line.
 # Usage: tests/fuzz/replay.sh hpmimg command...   (the command may start with an emulator)
 set -euo pipefail
 # Exits 77 (skipped) where python3, which writes the corpus and decodes the findings, is absent.
-command -v python3 >/dev/null || { echo "python3 is not installed: skipped"; exit 77; }
+command -v python3 >/dev/null || { echo "skip: python3 is not installed"; exit 77; }
 root=$(cd "$(dirname "$0")/../.." && pwd)
 tool=("$@")
 export ASAN_OPTIONS=exitcode=99 UBSAN_OPTIONS=exitcode=99:print_stacktrace=1 TZ=UTC
@@ -32,9 +32,6 @@ md5_verdict() {
     if [ "$(head -c $((size - 16)) "$1" | md5sum | cut -c1-32)" = \
         "$(tail -c 16 "$1" | od -An -tx1 | tr -d ' \n')" ]; then echo OK; else echo Error; fi
 }
-
-hpmimg() { "${tool[@]}" "$@"; }
-eval "$(sed -n 's/^    \$ \(sound() .*\)/\1/p' "$root/README.md")"
 
 # Test mode; extract mode into four files; extract mode failing to open an APP file in a
 # missing directory.
@@ -65,12 +62,12 @@ for input in "$work"/inputs/*; do
             echo "FAIL $(basename "$input"): hpmimg $args: $outcome"
             head -c 4000 stderr.txt
         elif [[ $args == -t* ]]; then
-            oracle=damaged recipe=damaged
+            oracle=damaged strict=damaged
             [[ $status -eq 0 && $expected == OK ]] && ! grep -Eq \
                 '^ (Error|Warning): |Checksum += (0x.. \(Error\)|Error)$' stdout.txt && oracle=sound
-            sound img.hpm >/dev/null && recipe=sound
-            if [[ $recipe != "$oracle" || $input == */created-* && $recipe == damaged ]]; then
-                failures=$((failures + 1)) && echo "FAIL $(basename "$input"): recipe: $recipe"
+            HPMIMG_STRICT=1 "${tool[@]}" -t -h img.hpm >/dev/null && strict=sound
+            if [[ $strict != "$oracle" || $input == */created-* && $strict == damaged ]]; then
+                failures=$((failures + 1)) && echo "FAIL $(basename "$input"): strict: $strict"
             fi
         fi
     done

@@ -5,11 +5,11 @@
 # Exits 77 (skipped) where valgrind is absent.
 set -euo pipefail
 tool=$1
-command -v valgrind >/dev/null || { echo "valgrind is not installed: skipped"; exit 77; }
+command -v valgrind >/dev/null || { echo "skip: valgrind is not installed"; exit 77; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 cd "$dir"
-head -c 5000 /dev/urandom >k.bin
+seq 1200 >k.bin
 printf 'u' >u.bin
 for run in "0 -c -v 1.2.3 -e 1.0 -h img.hpm -u u.bin -k k.bin:2.6.1" "0 -t -h img.hpm" \
     "0 -x -h img.hpm -k k.out" "1 -x -h img.hpm -k no/such/dir"; do

@@ -1,4 +1,4 @@
-// Messages, cleanup, usage, signals and the process's ways out.
+// Messages, cleanup, usage and the process's ways out.
 #pragma once
 
 #include <cstddef>
@@ -18,15 +18,7 @@ char* alloc_zeroed(std::size_t size);
 // so that no file name or description adds a line to the output or drives a terminal. Reads
 // at most `size` bytes (the text need not be terminated); the result lasts for one more call.
 const char* shown(const char* text, std::size_t size = 4096);
-// SIGHUP and SIGXFSZ ignored; SIGINT, SIGTERM and SIGQUIT recorded, to end the run at its
-// next check; every other signal that ends a process ends it by itself once the output being
-// written is removed. A signal ignored on entry stays ignored.
-void install_signal_handlers();
-// The run's last output is in place: from here SIGINT, SIGTERM and SIGQUIT end the process by
-// themselves, without the notice, as the other ending signals do, so that status 3 always
-// means that it was not put in place.
-void outputs_in_place();
-// An output is being written again: stopping signals stop the run, as before the first.
-void outputs_pending();
+// The one function cleanup runs to release the run's outputs, before the names are freed.
+void at_cleanup(void (*release)());
 // Ends the run (cleanup, notice, status 3) when a stopping signal has been caught.
 void stop_if_signalled();

@@ -34,13 +34,9 @@ struct run_context {
 
 extern run_context ctx;
 
+// Empties the slot, then closes its stream, if any, so that a report on the way out cannot
+// close it again; returns what fclose returned, or 0.
+int close_slot(FILE*& slot);
 // Descriptors 0, 1 and 2 closed at start-up are opened on /dev/null, so that no file the
 // run opens takes their place and receives its messages.
 void fill_standard_descriptors();
-// Opens the named file as the input stream, or reports and exits.
-void open_input(const char* name);
-void close_input();
-// Puts a stream opened for the named file in its slot with its buffer, or reports the
-// failure to open it (errno) and exits.
-void attach_stream(FILE*& slot, FILE* stream, const char* name, const char* use, char* buffer);
-[[noreturn]] void open_failed(const char* name, const char* use, int error);

@@ -1,14 +1,12 @@
-#include "main/context.h"
+#include "run/streams.h"
 
-#include "main/report.h"
+#include "run/context.h"
+#include "run/report.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <unistd.h>
-
-run_context ctx;
 
 namespace {
 
@@ -28,12 +26,6 @@ void attach_stream(FILE*& slot, FILE* stream, const char* name, const char* use,
     setvbuf(slot, buffer, _IOFBF, stream_buffer_size);
 }
 
-void fill_standard_descriptors() {
-    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
-        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd)
-            _exit(1); // nowhere safe to say so
-}
-
 // Opened without waiting: a FIFO that takes the place of a file after it was checked must not
 // hold the run until a writer comes.
 void open_input(const char* name) {
@@ -41,12 +33,4 @@ void open_input(const char* name) {
     if (fd >= 0)
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     attach_stream(ctx.input, fd >= 0 ? fdopen(fd, "rb") : nullptr, name, "read", input_buffer);
-}
-
-// The slot is emptied before closing, so that a report on the way out cannot close it again.
-void close_input() {
-    FILE* stream = ctx.input;
-    ctx.input = nullptr;
-    if (stream != nullptr)
-        fclose(stream);
 }

@@ -1,0 +1,39 @@
+// Where an output's name leads: the folder a new file goes into, held open, and what the
+// name reaches there, looked at once through a descriptor and never by its name again.
+#pragma once
+
+#include "run/context.h"
+
+#include <sys/stat.h>
+
+// Written in place (a pipe, a device, a regular file no name reaches), as a new file where
+// the name reaches nothing yet, or as a new file that replaces the one it reaches.
+enum class output_kind { in_place, new_file, replacement };
+
+struct output_target {
+    output_kind kind;
+    int folder;                  // O_PATH descriptor of the folder a new file goes into, else -1
+    int reached;                 // O_PATH descriptor of the file the name reaches, else -1
+    struct stat file;            // that file's status, where there is one
+    char leaf[name_buffer_size]; // the new file's name in the folder
+};
+
+// Finds where the named output goes, or reports and exits: a regular file that a name
+// reaches is replaced, a name that reaches nothing gets a new file in the folder its links
+// end in, and anything else is written where it is.
+void find_target(const char* name, output_target& target);
+void release_target(output_target& target);
+// Opens for writing, from the beginning, the file that was reached: through its
+// descriptor's /proc name, or where /proc is missing by its name, checked after it is open
+// to be the file reached. Reports and exits when neither gives that file.
+int open_reached(const output_target& target, const char* name);
+// Whether two names lead to one regular file (links followed, hard links and descriptors
+// of a deleted file alike), or to one name not yet taken in one folder; names that lead to
+// a device, a pipe or the like never count as one.
+bool same_file(const char* first, const char* second);
+// Whether the name leads to the regular file or pipe that standard output writes to.
+bool is_standard_output(const char* name);
+// Whether the descriptor's file is the regular file or pipe that standard output writes to.
+bool is_standard_output(const struct stat& file);
+bool same_inode(const struct stat& a, const struct stat& b);
+void descriptor_path(int fd, char (&path)[32]);
