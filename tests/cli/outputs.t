@@ -118,7 +118,8 @@ and one removed fails the run:
   $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
   >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null ${on:+-P $on} -e trace=$call \
   >         -e inject=$call:delay_enter=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
-  >     for n in $(seq 500); do read -r pid 2> /dev/null < /proc/$tracer/task/$tracer/children
+  >     for n in $(seq 500); do kill -0 $tracer 2> /dev/null || break
+  >         read -r pid 2> /dev/null < /proc/$tracer/task/$tracer/children
   >         status=/proc/$pid/status; grep -qs 'tracing stop' $status && sleep 0.2 &&
   >         grep -qs 'tracing stop' $status && break; sleep 0.01; done
   >     eval "$action"; wait $tracer 2> /dev/null; echo "[$?] notices $(grep -c caught ../out)"
