@@ -34,6 +34,7 @@ it comes, and the status tells the verdict:
   $ rm k.out; echo old > u.out; HPMIMG_STRICT=1 signalled -x -h big.hpm -u u.out -r r.out > /dev/null &
   > busy $!; kill -INT $!; wait $!; left "[$?]"
   [3] old 0
-  $ HPMIMG_STRICT=1 hpmimg -x -h data -k >(wc -c > count) | tail -1; wait $!; cat count
+  $ HPMIMG_STRICT=1 hpmimg -x -h data -k >(wc -c > count) > out; echo "[$?]"; wait $!; tail -1 out; cat count
+  [1]
    Error: the image is damaged: 1 check failed
   200000
