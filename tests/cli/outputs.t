@@ -270,26 +270,31 @@ before anything is made:
   new.hpm
 
 A target that is a mount point (one file bound into a container) cannot be renamed onto: the
-complete new image is copied into it, which keeps its mode; the replaced file of a setgid
-folder, where /proc is missing, is readable by no one the final file keeps out:
+complete new image is copied into it, which keeps its mode. Where /proc is missing, the
+replaced file of a setgid folder is readable by no one the final file keeps out, and a user's
+own file that it may not read, whose ACL it then cannot read either, is left as it was:
 
   $ cp fw.hpm bound.hpm; chmod 604 bound.hpm; : > mnt.hpm
   $ mounted 'mount --bind bound.hpm mnt.hpm 2> /dev/null || exit 99; hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -u k
   >     echo "[$?] $(stat -c %a bound.hpm) $(ls -A | grep -c hpmimg-)"; hpmimg -t -h bound.hpm | grep -c "( 0 )"'
   [0] 604 0
   3
-  $ mkdir -m 2750 sgid; cp k sgid/fw.hpm
-  $ if chgrp 2000 sgid 2> /dev/null && chown 1001:1001 sgid/fw.hpm 2> /dev/null &&
-  >     strace -o /dev/null true 2> /dev/null; then chmod 640 sgid/fw.hpm
+  $ mkdir -m 2750 sgid; cp k sgid/fw.hpm; mkdir -m 777 mine; cp k mine/unread; chmod 200 mine/unread
+  $ if chgrp 2000 sgid 2> /dev/null && chown 1001:1001 sgid/fw.hpm 2> /dev/null && chown 1002 mine/unread 2> /dev/null &&
+  >     strace -o /dev/null true 2> /dev/null; then chmod 640 sgid/fw.hpm; chmod 711 ..
+  >     install -m 755 "$(command -v hpmimg)" ../user-hpmimg
   >     unshare -m sh -c 'mount -t tmpfs tmpfs /proc 2> /dev/null || exit 99
   >         ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -e inject=fchown:delay_enter=3000000:when=1 \
   >             hpmimg -c -v 1.0 -e 1.0 -h sgid/fw.hpm -k k 2> /dev/null &
   >         for n in $(seq 500); do [ "$(stat -c %s sgid/.hpmimg-* 2> /dev/null)" = 200088 ] && break; sleep 0.01; done
-  >         stat -c "%u:%g %a" sgid/.hpmimg-*; wait; stat -c "%u:%g %a" sgid/fw.hpm' 2> /dev/null ||
+  >         stat -c "%u:%g %a" sgid/.hpmimg-*; wait; stat -c "%u:%g %a" sgid/fw.hpm
+  >         setpriv --reuid 1002 --regid 1002 --clear-groups ../user-hpmimg -x -h fw.hpm -k mine/unread 2>&- | tail -1
+  >         true' 2> /dev/null ||
   >         echo "skip: no mount namespace of root's here (no CAP_SYS_ADMIN, or / not a mount point)"
   > else echo "skip: only root can give files to other users"; fi
   0:2000 600
   1001:1001 640
+   Error: failed to read the ACL of 'mine/unread', Permission denied
 
 Names of descriptors are written as the shell writes them, in place where they lead to a pipe
 or to a file that no name reaches (a deleted one); no file is made after a link's text, and
