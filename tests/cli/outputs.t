@@ -46,16 +46,19 @@ on) removes it, as a full disk does; a new file still gets what the umask gives:
 
 A temporary name already taken is passed over; where every try fails so (strace makes the file
 system lack O_TMPFILE and each name be taken), the run ends with nothing made and no file of
-that name removed. The one unlinkat of the first run is that of the empty file made to learn
-what the umask gives a new file; the second run replaces that file:
+that name removed, whether the name is new (the empty file made to learn what the umask gives
+a new file, the one unlinkat of the first run, cannot be made either) or replaces a file:
 
   $ tries() { ASAN_OPTIONS=detect_leaks=0 strace -qq -o ../trace -e trace=openat,unlinkat \
   >         ${1:+-e inject=openat:error=EEXIST:when=$1} hpmimg -c -v 1.0 -e 1.0 -h taken.hpm -k k
   >     echo "[$?] $(grep -c unlinkat ../trace) $(ls | grep -c taken)"; }
   $ if strace -o /dev/null true 2> /dev/null; then tries > /dev/null; rm taken.hpm
-  >     n=$(grep -n TMPFILE ../trace | cut -d: -f1); tries $n..$((n + 1)); tries $n..$((n + 200)); rm taken.hpm
+  >     n=$(grep -n TMPFILE ../trace | cut -d: -f1); tries $n..$((n + 1)); mv taken.hpm ../taken.hpm
+  >     tries $n..$((n + 200)); mv ../taken.hpm .; tries $n..$((n + 200)); rm taken.hpm
   > else echo "skip: no strace"; fi
   [0] 1 1
+   Error: open('taken.hpm', write) failed, File exists
+  [1] 0 0
    Error: open('taken.hpm', write) failed, File exists
   [1] 0 1
 
