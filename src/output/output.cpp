@@ -95,8 +95,6 @@ bool shares_target(const output_file& earlier, const output_file& later) {
 void refuse_shared(const output_file& out) {
     const char* const what = out.what;
     const bool exists = out.target.reached >= 0;
-    if (exists && is_standard_output(out.target.file))
-        report(1, " Error: %s file '%s' is standard output", what, shown(out.name));
     if (exists && ctx.input != nullptr && same_file_as(fileno(ctx.input), out.target.file))
         report(1, " Error: %s file '%s' is the image file itself", what, shown(out.name));
     for (int n = 0; n + 1 < output_count; ++n)

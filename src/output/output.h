@@ -5,9 +5,10 @@
 #pragma once
 
 // Opens the named output as the run's output stream (ctx.output), or reports and exits;
-// `what` names it in messages ("Kernel" file, "HPM image" file). An output that is standard
-// output, the input being read or another output of the run is refused before anything is
-// made. Stopping signals stop the run from here until every output is in place.
+// `what` names it in messages ("Kernel" file, "HPM image" file). An output that is the input
+// being read, or another output of the run, is refused before anything is made (standard
+// output is refused by name earlier, before anything is printed). Stopping signals stop the
+// run from here until every output is in place.
 void open_output(const char* name, const char* what);
 // Closes the output's stream, reporting a failed close (buffered data reaches the file only
 // now), and gives a new file what it keeps of the file it replaces; the output then waits,

@@ -155,15 +155,11 @@ bool same_file(const char* first, const char* second) {
     return same;
 }
 
-bool is_standard_output(const struct stat& file) {
-    struct stat standard;
-    return fstat(STDOUT_FILENO, &standard) == 0 &&
-           (S_ISREG(standard.st_mode) || S_ISFIFO(standard.st_mode)) && same_inode(file, standard);
-}
-
 bool is_standard_output(const char* name) {
-    struct stat file;
-    return stat(name, &file) == 0 && is_standard_output(file);
+    struct stat standard, file;
+    return fstat(STDOUT_FILENO, &standard) == 0 &&
+           (S_ISREG(standard.st_mode) || S_ISFIFO(standard.st_mode)) && stat(name, &file) == 0 &&
+           same_inode(file, standard);
 }
 
 bool same_inode(const struct stat& a, const struct stat& b) {

@@ -33,7 +33,5 @@ int open_reached(const output_target& target, const char* name);
 bool same_file(const char* first, const char* second);
 // Whether the name leads to the regular file or pipe that standard output writes to.
 bool is_standard_output(const char* name);
-// Whether the descriptor's file is the regular file or pipe that standard output writes to.
-bool is_standard_output(const struct stat& file);
 bool same_inode(const struct stat& a, const struct stat& b);
 void descriptor_path(int fd, char (&path)[32]);
