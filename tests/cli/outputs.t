@@ -256,7 +256,8 @@ link; the image too. The kernel follows 40 links in a name, and so does the tool
 A file whose name is all but too long is replaced as it is made; a link whose text, put after
 its folder, makes too long a name is refused, and stays a link. Where the rename onto the
 target cannot succeed, in an append-only folder or onto an immutable file, the run is refused
-before anything is made:
+before anything is made; a new file in an append-only folder is linked to its name, unless
+/proc is missing, which would need a rename:
 
   $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long; ln -s x/../fw $long/lnk
   $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done
@@ -271,6 +272,10 @@ before anything is made:
    Error: open('frozen.hpm', write) failed, Operation not permitted
   fw.hpm
   new.hpm
+  $ mkdir late; if chattr +a late 2> /dev/null; then mounted 'mount -t tmpfs tmpfs /proc || exit 99
+  >     hpmimg -c -v 1.0 -e 1.0 -h late/fw.hpm -k k 2> /dev/null; ls -A late'; chattr -a late
+  > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
+   Error: open('late/fw.hpm', write) failed, Operation not permitted
 
 A target that is a mount point (one file bound into a container) cannot be renamed onto: the
 complete new image is copied into it, which keeps its mode. Where /proc is missing, the
