@@ -278,15 +278,20 @@ before anything is made; a new file in an append-only folder is linked to its na
    Error: open('late/fw.hpm', write) failed, Operation not permitted
 
 A target that is a mount point (one file bound into a container) cannot be renamed onto: the
-complete new image is copied into it, which keeps its mode. Where /proc is missing, the
+complete new image is copied into it, which keeps its mode (a full disk then fails the copy,
+leaving no temporary). Where /proc is missing, the
 replaced file of a setgid folder is readable by no one the final file keeps out, and a user's
 own file that it may not read, whose ACL it then cannot read either, is left as it was:
 
   $ cp fw.hpm bound.hpm; chmod 604 bound.hpm; : > mnt.hpm
   $ mounted 'mount --bind bound.hpm mnt.hpm 2> /dev/null || exit 99; hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -u k
-  >     echo "[$?] $(stat -c %a bound.hpm) $(ls -A | grep -c hpmimg-)"; hpmimg -t -h bound.hpm | grep -c "( 0 )"'
+  >     echo "[$?] $(stat -c %a bound.hpm) $(ls -A | grep -c hpmimg-)"; hpmimg -t -h bound.hpm | grep -c "( 0 )"
+  >     mount -t tmpfs -o size=100k tmpfs ../full && touch ../full/small && mount --bind ../full/small mnt.hpm
+  >     hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -k k; echo "[$?] $(ls -A | grep -c hpmimg-)"'
   [0] 604 0
   3
+   Error: write('mnt.hpm') failed, No space left on device
+  [1] 0
   $ mkdir -m 2750 sgid; cp k sgid/fw.hpm; mkdir -m 777 mine; cp k mine/unread; chmod 200 mine/unread
   $ if chgrp 2000 sgid 2> /dev/null && chown 1001:1001 sgid/fw.hpm 2> /dev/null && chown 1002 mine/unread 2> /dev/null &&
   >     strace -o /dev/null true 2> /dev/null; then chmod 640 sgid/fw.hpm; chmod 711 ..
