@@ -8,6 +8,13 @@
 
 namespace {
 
+// The component options' letters, in the components' order: U-Boot, Kernel, RFS, APP.
+const char component_letters[] = "ukra";
+
+int component_of(int option) {
+    return static_cast<int>(std::strchr(component_letters, option) - component_letters);
+}
+
 void copy_name(char* buffer, const char* name, int option) {
     std::size_t length = strnlen(name, name_buffer_size);
     if (length == name_buffer_size)
@@ -53,16 +60,10 @@ void parse_options(int argc, char** argv, options& opts) {
             copy_name(ctx.image_name, optarg, option);
             break;
         case 'u':
-            take_component(opts, uboot_component, optarg, option);
-            break;
         case 'k':
-            take_component(opts, kernel_component, optarg, option);
-            break;
         case 'r':
-            take_component(opts, rfs_component, optarg, option);
-            break;
         case 'a':
-            take_component(opts, app_component, optarg, option);
+            take_component(opts, component_of(option), optarg, option);
             break;
         case '?':
             usage();
