@@ -5,8 +5,9 @@
 # check cannot drift apart, run as root in the root with /proc, /sys and /dev bound in.
 # The root is not a mount point, as in pbuilder-like build roots, where no mount namespace
 # can be made: the first command must end with the image's MD5 verdict "OK", the second
-# with every test passed but cli.outputs, skipped for its tmpfs. Then, with the root bound
-# onto itself, cli.outputs must run and pass (root's own mount namespace). Needs root (or
+# with every test passed but cli.outputs and cli.strict, skipped for the rows that mount
+# something. Then, with the root bound onto itself, both must run and pass (root's own mount
+# namespace). Needs root (or
 # sudo) and Debian's mirrors; the root's tarball is cached in
 # ${XDG_CACHE_HOME:-~/.cache}/hpmimg, keyed by its package list, and rebuilt after 30 days.
 set -euo pipefail
@@ -95,18 +96,17 @@ tail -n1 "$root/build.log" | grep -qx ' MD5 Checksum       = OK' ||
 echo "fresh-root: \$ $test_command"
 in_root "$test_command" | tee "$root/test.log"
 skips=$(bash .ci/skips.sh "$root/test.log")
-expected=$'cli.outputs
-skip: no mount namespace of root\'s here (no CAP_SYS_ADMIN, or / not a mount point)
-skip: nothing can be mounted: no user namespace here, nor CAP_SYS_ADMIN with / a mount point'
-[ "$skips" = "$expected" ] || fail "skipped: ${skips:-nothing}; expected: the full-disk row alone"
+expected=$'cli.outputs\ncli.strict\nskip: no mount namespace of root\'s here (no CAP_SYS_ADMIN, or / not a mount point)'
+expected+=$'\nskip: nothing can be mounted: no user namespace here, nor CAP_SYS_ADMIN with / a mount point'
+[ "$skips" = "$expected" ] || fail "skipped: ${skips:-nothing}; expected: the rows that mount something"
 
 # A root that is a mount point, as on a real machine: root's own mount namespace works there.
 mount --rbind "$root" "$root"
 mounts+=("$root")
 mount --make-rslave "$root"
-outputs_command='ctest --test-dir build/test -R "^cli\.outputs\$" --output-on-failure'
+outputs_command='ctest --test-dir build/test -R "^cli\.(outputs|strict)\$" --output-on-failure'
 echo "fresh-root: \$ $outputs_command"
 in_root "$outputs_command" | tee "$work/outputs.log"
 ! grep -q 'The following tests did not run' "$work/outputs.log" ||
-    fail "cli.outputs was skipped in a root that is a mount point"
+    fail "cli.outputs or cli.strict was skipped in a root that is a mount point"
 echo "fresh-root: both README commands passed in a bare $suite root, $SECONDS s"
