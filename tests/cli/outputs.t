@@ -116,7 +116,7 @@ was not put in place, and it was. In extract mode the last output is the last co
 one in place before the signal stays, and one that a second Upload action writes again is
 being written again. The folder of an output is held from its opening: a target moved away
 mid-run leaves the moved file as it was, a folder swapped for a link takes the output with it,
-and one removed fails the run:
+and one removed fails the run, as does a folder put in the target's place:
 
   $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
   >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null ${on:+-P $on} -e trace=$call \
@@ -142,6 +142,7 @@ and one removed fails the run:
   >     held linkat 1 'mv stage staged; ln -s elsewhere stage' -c -v 1.0 -e 1.0 -h stage/new.hpm -k k
   >     find staged elsewhere
   >     held linkat 1 'rmdir gone' -c -v 1.0 -e 1.0 -h gone/new.hpm -k k; cat ../out
+  >     held /rename 1 'rm held.hpm; mkdir held.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cat ../out
   > else echo "skip: no strace"; fi
   [3] notices 1
   kept
@@ -176,6 +177,10 @@ and one removed fails the run:
   [1] notices 0
   kept
    Error: link('gone/new.hpm') failed, No such file or directory
+  [1] notices 0
+  held.hpm: FAILED open or read
+  kept
+   Error: rename('held.hpm') failed, Is a directory
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
