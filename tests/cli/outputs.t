@@ -116,7 +116,8 @@ was not put in place, and it was. In extract mode the last output is the last co
 one in place before the signal stays, and one that a second Upload action writes again is
 being written again. The folder of an output is held from its opening: a target moved away
 mid-run leaves the moved file as it was, a folder swapped for a link takes the output with it,
-and one removed fails the run, as does a folder put in the target's place:
+and one removed fails the run, as do a component made a link of the image once checked, and a
+folder put in the target's place:
 
   $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
   >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null ${on:+-P $on} -e trace=$call \
@@ -142,6 +143,7 @@ and one removed fails the run, as does a folder put in the target's place:
   >     held linkat 1 'mv stage staged; ln -s elsewhere stage' -c -v 1.0 -e 1.0 -h stage/new.hpm -k k
   >     find staged elsewhere
   >     held linkat 1 'rmdir gone' -c -v 1.0 -e 1.0 -h gone/new.hpm -k k; cat ../out
+  >     cp k k2; on=k2 held openat 1 'ln -f held.hpm k2' -c -v 1.0 -e 1.0 -h held.hpm -k k2; grep Error ../out
   >     held /rename 1 'rm held.hpm; mkdir held.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cat ../out
   > else echo "skip: no strace"; fi
   [3] notices 1
@@ -177,6 +179,9 @@ and one removed fails the run, as does a folder put in the target's place:
   [1] notices 0
   kept
    Error: link('gone/new.hpm') failed, No such file or directory
+  [1] notices 0
+  kept
+   Error: Kernel file 'k2' is the image file itself
   [1] notices 0
   held.hpm: FAILED open or read
   kept
