@@ -61,16 +61,14 @@ void close_slot(int& fd) {
 // the name reaches nothing, the look-up of its folder and leaf fails as this one did.
 bool reached_in_place(const char* name, output_target& target) {
     const int named = open(name, O_PATH | O_CLOEXEC);
-    if (named < 0)
-        return false;
-    if (fstat(named, &target.file) != 0)
-        open_failed(name, "write", errno);
-    if (S_ISREG(target.file.st_mode) && target.file.st_nlink > 0) {
-        close(named);
-        return false;
+    if (named >= 0 && fstat(named, &target.file) == 0 &&
+        (!S_ISREG(target.file.st_mode) || target.file.st_nlink == 0)) {
+        target.reached = named;
+        return true;
     }
-    target.reached = named;
-    return true;
+    if (named >= 0)
+        close(named);
+    return false;
 }
 
 } // namespace
