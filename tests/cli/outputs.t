@@ -264,16 +264,18 @@ link; the image too. The kernel follows 40 links in a name, and so does the tool
   l
 
 A file whose name is all but too long is replaced as it is made; a link whose text, put after
-its folder, makes too long a name is refused, and stays a link. Where the rename onto the
-target cannot succeed, in an append-only folder or onto an immutable file, the run is refused
-before anything is made; a new file in an append-only folder is linked to its name, unless
-/proc is missing, which would need a rename:
+its folder, makes too long a name is refused, and stays a link, as is a name of 256 bytes.
+Where the rename onto the target cannot succeed, in an append-only folder or onto an immutable
+file, the run is refused before anything is made; a new file in an append-only folder is
+linked to its name, unless /proc is missing, which would need a rename:
 
   $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long
   $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done
   $ mkdir d; ln -s "$(printf %04094d 0)" d/lnk; hpmimg -c -v 1.0 -e 1.0 -h d/lnk -k k; ls -l d/lnk | cut -c1
    Error: open('d/lnk', write) failed, File name too long
   l
+  $ hpmimg -c -v 1.0 -e 1.0 -h $(printf %0256d 0) -k k | cut -c1-13
+   Error: open(
   $ rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
   $ if chattr +a fixed 2> /dev/null; then chattr +i frozen.hpm
   >     for out in fixed/fw.hpm fixed/new.hpm frozen.hpm; do hpmimg -c -v 1.0 -e 1.0 -h $out -k k; done
