@@ -75,7 +75,8 @@ bool reached_in_place(const char* name, output_target& target) {
 
 // The leaf alone decides: the file it reaches now is replaced, or written in place when it
 // is no regular file; a file that takes the name later is replaced by the rename, as mv
-// would, and never written into. A link that took the leaf's place is not followed.
+// would, and never written into. A link that took the leaf's place is not followed: it is
+// no regular file, and opening it through its descriptor fails with ELOOP.
 void find_target(const char* name, output_target& target) {
     target = {output_kind::in_place, -1, -1, {}, {}};
     if (reached_in_place(name, target))
@@ -96,8 +97,6 @@ void find_target(const char* name, output_target& target) {
     }
     if (fstat(target.reached, &target.file) != 0)
         open_failed(name, "write", errno);
-    if (S_ISLNK(target.file.st_mode))
-        open_failed(name, "write", ELOOP);
     if (S_ISREG(target.file.st_mode))
         target.kind = output_kind::replacement;
     else

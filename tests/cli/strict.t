@@ -41,11 +41,14 @@ it comes, and the status tells the verdict:
 
 Waiting files are outputs of the run like any other: the tool's own descriptor of one is
 refused as another component's file, and a second Upload action for a waiting component
-takes its place, leaving no temporary behind also where /proc is missing:
+takes its place, leaving no temporary behind also where /proc is missing, where a device is
+opened by its name and checked to be the one looked at:
 
   $ HPMIMG_STRICT=1 hpmimg -x -h fw.hpm -u u.out -k /proc/self/fd/5 3<&- | tail -1
    Error: Kernel file '/proc/self/fd/5' is also the U-Boot file
   $ { header; upload 2 2 0 0 first 1024; head -c 1024 k; upload 2 2 0 0 again 6; echo again; } > dup.hpm
   $ seal dup.hpm; mounted 'mount -t tmpfs tmpfs /proc || exit 99
-  >     HPMIMG_STRICT=1 hpmimg -x -h dup.hpm -k w > /dev/null 2>&1; echo "$(cat w) $(ls -A | grep -c hpmimg-)"'
+  >     HPMIMG_STRICT=1 hpmimg -x -h dup.hpm -k w > /dev/null 2>&1; echo "$(cat w) $(ls -A | grep -c hpmimg-)"
+  >     hpmimg -x -h dup.hpm -k /dev/null 2> /dev/null | grep -c Save'
   again 0
+  2
