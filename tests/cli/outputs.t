@@ -215,6 +215,8 @@ before anything is written:
   $ hpmimg -x -h fw.hpm -k /dev/stdout | cat; hpmimg -x -h fw.hpm -k /dev/null | tail -1
    Error: Kernel file '/dev/stdout' is standard output
    MD5 Checksum       = OK
+  $ hpmimg -x -h fw.hpm -k . | tail -1
+   Error: open('.', write) failed, Is a directory
 
 Bytes of a description or a file name outside printable ASCII print escaped, C1 controls raw
 or in UTF-8 and what is no UTF-8 included, so no image or name adds a line or drives the terminal:
