@@ -308,8 +308,9 @@ own file that it may not read, whose ACL it then cannot read either, is left as 
    Error: write('mnt.hpm') failed, No space left on device
   [1] 0
   $ mkdir -m 2750 sgid; cp k sgid/fw.hpm; mkdir -m 777 mine; cp k mine/unread; chmod 200 mine/unread
-  $ if chgrp 2000 sgid 2> /dev/null && chown 1001:1001 sgid/fw.hpm 2> /dev/null && chown 1002 mine/unread 2> /dev/null &&
-  >     strace -o /dev/null true 2> /dev/null; then chmod 640 sgid/fw.hpm; chmod 711 ..
+  $ if chgrp 2000 sgid 2> /dev/null && chown 1001:1001 sgid/fw.hpm 2> /dev/null &&
+  >     chown 1002 mine/unread 2> /dev/null && strace -o /dev/null true 2> /dev/null; then
+  >     chmod 640 sgid/fw.hpm; chmod 711 ..
   >     install -m 755 "$(command -v hpmimg)" ../user-hpmimg
   >     unshare -m sh -c 'mount -t tmpfs tmpfs /proc 2> /dev/null || exit 99
   >         ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null -e inject=fchown:delay_enter=3000000:when=1 \
