@@ -294,9 +294,9 @@ linked to its name, unless /proc is missing, which would need a rename:
 
 A target that is a mount point (one file bound into a container) cannot be renamed onto: the
 complete new image is copied into it, which keeps its mode (a full disk then fails the copy,
-leaving no temporary). Where /proc is missing, the
-replaced file of a setgid folder is readable by no one the final file keeps out, and a user's
-own file that it may not read, whose ACL it then cannot read either, is left as it was:
+leaving no temporary). Where /proc is missing, the replaced file of a setgid folder is
+readable by no one the final file keeps out, and a user's own file that it may not read,
+whose ACL it then cannot read either, is left as it was:
 
   $ cp fw.hpm bound.hpm; chmod 604 bound.hpm; : > mnt.hpm
   $ mounted 'mount --bind bound.hpm mnt.hpm 2> /dev/null || exit 99; hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -u k
