@@ -105,7 +105,7 @@ which may not set one on another user's file:
   > else echo "skip: only root can give files to other users"; fi
   1001:1001 755 open/fowner
   65534:65534 4755 open/nobody
-  1002:1002 755 open/other
+  1002:1002 705 open/other
   1002:1002 200 open/unread
   1002:2000 2664 group/file
 
