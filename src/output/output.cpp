@@ -196,21 +196,18 @@ void check_flush(int error, const output_file& out) {
         report(1, " Error: fsync('%s') failed, %s", shown(out.name), strerror(error));
 }
 
-// The new file's data was flushed before it took its name; now its name, and the file
-// itself, which some file systems (FAT) need to write its entry.
-void flush_placed(const output_file& out) {
-    if (out.target.kind == output_kind::in_place)
-        return;
-    const int error = out.temp.step == placed::copied ? 0 : flush_file(out.temp.fd, false);
-    check_flush(error != 0 ? error : flush_folder(out.temp.folder), out);
-}
+
 
 } // namespace
 
 void open_output(const char* name, const char* what) {
     stop_run_on_stopping_signals();
-    at_cleanup(abandon_outputs);
-    set_signal_cleanup(discard_outputs);
+    static bool registered = false;
+    if (!registered) {
+        at_cleanup(abandon_outputs);
+        set_signal_cleanup(discard_outputs);
+        registered = true;
+    }
     drop_superseded(name);
     if (output_count == max_outputs)
         report(1, " Error: open('%s', write) failed, %s", shown(name), strerror(EMFILE));
@@ -257,7 +254,8 @@ void commit_outputs(bool last) {
     for (int n = 0; n < output_count; ++n)
         place_for_good(outputs[n]);
     for (int n = 0; n < output_count; ++n)
-        flush_placed(outputs[n]);
+        if (outputs[n].target.kind != output_kind::in_place)
+            check_flush(flush_placed(outputs[n].temp), outputs[n]);
     for (int n = 0; n < output_count; ++n) {
         const bool old_file_kept = outputs[n].temp.step == placed::exchanged;
         remove_name(outputs[n].temp);

@@ -139,6 +139,11 @@ int copy_temp(const temporary& temp, int fd) {
     return ftruncate(fd, status.st_size) == 0 ? 0 : errno;
 }
 
+int flush_placed(const temporary& temp) {
+    const int error = temp.step == placed::copied ? 0 : flush_file(temp.fd, false);
+    return error != 0 ? error : flush_folder(temp.folder);
+}
+
 void remove_name(temporary& temp) {
     if (temp.named != 0)
         unlinkat(temp.folder, temp.name, 0);

@@ -41,6 +41,9 @@ void take_back(temporary& temp, const char* leaf);
 // Copies the complete file over the one open as `fd`, whose old bytes stay where no room
 // can be reserved for the new ones; then cuts it to the new size. Returns 0 or the error.
 int copy_temp(const temporary& temp, int fd);
+// Flushes the file that took its name, and its folder: a new entry is on the disk only
+// once both are (FAT writes a renamed file's entry at the file's flush). Returns 0 or the error.
+int flush_placed(const temporary& temp);
 // Removes the temporary's name, if it has one, with async-signal-safe calls alone.
 void remove_name(temporary& temp);
 void close_temporary(temporary& temp);
