@@ -1,5 +1,6 @@
 #include "output/attributes.h"
 
+#include "output/files.h"
 #include "run/report.h"
 #include "run/streams.h"
 
@@ -74,29 +75,22 @@ void keep_as_new(temporary& probe, const char* name, kept_attributes& kept) {
 // No instant lets anyone read the file whom the final file would not let: the group first,
 // while the file is still this user's and 0600, then the ACL and mode (still this user's,
 // who alone may set them without CAP_FOWNER), then the owner, and a set-id bit last, only
-// with the owner or group it goes with, so that no run makes a set-id program of someone
-// else's. What the run may not set (another owner, a group it is not in, a set-id bit on a
-// file no longer its own) stays as it is, or is dropped.
+// with the owner and group it goes with, so that no run makes a set-id program of someone
+// else's. A group this user may not give takes the group's access with it, rather than
+// handing it to another group; an owner it may not give leaves the file this user's.
 void give_attributes(int fd, const kept_attributes& kept, bool owner, const char* name) {
     const struct stat& old = kept.status;
-    const mode_t mode = old.st_mode & 07777;
+    mode_t mode = old.st_mode & 07777;
     const mode_t set_id = mode & (S_ISUID | S_ISGID);
-    if (owner && fchown(fd, uid_t(-1), old.st_gid) != 0) {
-        // not a group this user is in: the file keeps the one it was given
-    }
+    const bool group_kept = owner && fchown(fd, uid_t(-1), old.st_gid) == 0;
+    if (owner && !group_kept)
+        mode &= ~mode_t{S_IRWXG};
     give_mode_and_acl(fd, mode & ~set_id, kept, name);
     if (!owner)
         return;
-    if (fchown(fd, old.st_uid, uid_t(-1)) != 0) {
-        // only root may give a file away: it stays this user's
-    }
-    struct stat now = {};
-    mode_t bits = set_id;
-    if (fstat(fd, &now) != 0 || now.st_uid != old.st_uid)
-        bits &= ~mode_t{S_ISUID};
-    if (now.st_gid != old.st_gid)
-        bits &= ~mode_t{S_ISGID};
-    if (bits != 0 && fchmod(fd, mode & ~(set_id & ~bits)) != 0) {
-        // not this user's file any more: it keeps no set-id bit
-    }
+    const bool owner_kept = fchown(fd, old.st_uid, uid_t(-1)) == 0;
+    const mode_t kept_set_id = set_id & ((owner_kept ? S_ISUID : 0u) | (group_kept ? S_ISGID : 0u));
+    if (kept_set_id != 0)
+        fchmod(fd,
+               (mode & ~set_id) | kept_set_id); // refused on a file given away without CAP_FOWNER
 }

@@ -10,6 +10,9 @@
 // output is refused by name earlier, before anything is printed). Stopping signals stop the
 // run from here until every output is in place.
 void open_output(const char* name, const char* what);
+// Starts writing the output's data to the disk while more comes, so that the flush before
+// its name waits for little.
+void start_writeback();
 // Closes the output's stream, reporting a failed close (buffered data reaches the file only
 // now), and gives a new file what it keeps of the file it replaces; the output then waits,
 // complete, to be put in place.

@@ -1,5 +1,6 @@
 #include "output/target.h"
 
+#include "output/files.h"
 #include "run/report.h"
 #include "run/streams.h"
 
@@ -7,6 +8,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <initializer_list>
+#include <linux/openat2.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -20,11 +23,15 @@ std::size_t directory_length(const char* path) {
 }
 
 // Follows, as text, the chain of symbolic links that starts at name, so that the new file
-// goes beside the file the chain ends at and the links stay links. Returns what opening
-// the name would fail with (a chain too long, a name too long), or 0.
-int follow_links(const char* name, char (&path)[name_buffer_size]) {
+// goes beside the file the chain ends at and the links stay links; `stop`, where given, ends
+// the chain early at a path it accepts (returning -1). Returns what opening the name would
+// fail with (a chain too long, a name too long), or 0.
+int follow_links(const char* name, char (&path)[name_buffer_size],
+                 bool (*stop)(const char*) = nullptr) {
     std::memcpy(path, name, strlen(name) + 1);
     for (int hop = 0;; ++hop) {
+        if (stop != nullptr && stop(path))
+            return -1;
         char link[name_buffer_size];
         const ssize_t length = readlink(path, link, sizeof link);
         if (length < 0)
@@ -37,6 +44,48 @@ int follow_links(const char* name, char (&path)[name_buffer_size]) {
         std::memcpy(path + kept, link, std::size_t(length));
         path[kept + std::size_t(length)] = '\0';
     }
+}
+
+// Skips the digits at the start of text; nullptr where there are none.
+const char* after_number(const char* text) {
+    const char* end = text + strspn(text, "0123456789");
+    return end != text ? end : nullptr;
+}
+
+// /proc/self/fd/N, /proc/thread-self/fd/N, /proc/PID/fd/N or /dev/fd/N.
+bool is_descriptor_name(const char* path) {
+    const char* rest = nullptr;
+    if (strncmp(path, "/dev/fd/", 8) == 0)
+        rest = path + 8;
+    else if (strncmp(path, "/proc/", 6) == 0) {
+        const char* process = path + 6;
+        for (const char* own : {"self", "thread-self"})
+            if (strncmp(process, own, strlen(own)) == 0)
+                rest = process + strlen(own);
+        rest = rest != nullptr ? rest : after_number(process);
+        rest = rest != nullptr && strncmp(rest, "/fd/", 4) == 0 ? rest + 4 : nullptr;
+    }
+    rest = rest != nullptr ? after_number(rest) : nullptr;
+    return rest != nullptr && *rest == '\0';
+}
+
+// Whether the name reaches its file through one of /proc's descriptor links, the only way a
+// name reaches a file with no links: a file that vanished or was replaced between two looks
+// is not one. The kernel tells (openat2 refusing such links); where it cannot, the names
+// along the chain of links do.
+bool through_descriptor_link(const char* name) {
+#ifdef SYS_openat2
+    open_how how = {};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_MAGICLINKS;
+    const long fd = syscall(SYS_openat2, AT_FDCWD, name, &how, sizeof how);
+    if (fd >= 0)
+        close(static_cast<int>(fd));
+    if (fd >= 0 || errno != ENOSYS)
+        return fd < 0 && errno == ELOOP;
+#endif
+    char path[name_buffer_size];
+    return follow_links(name, path, is_descriptor_name) == -1;
 }
 
 // Opens the folder of a path whose links are followed, its directory part or "." when it
@@ -57,12 +106,14 @@ void close_slot(int& fd) {
 }
 
 // What the whole name reaches, links and /proc's descriptor links followed: written in
-// place when it is no regular file, or a regular file that no name reaches (deleted). Where
-// the name reaches nothing, the look-up of its folder and leaf fails as this one did.
+// place when it is no regular file, or a regular file that only a descriptor reaches (a
+// deleted one). Where the name reaches nothing, the look-up of its folder and leaf fails as
+// this one did.
 bool reached_in_place(const char* name, output_target& target) {
     const int named = open(name, O_PATH | O_CLOEXEC);
     if (named >= 0 && fstat(named, &target.file) == 0 &&
-        (!S_ISREG(target.file.st_mode) || target.file.st_nlink == 0)) {
+        (!S_ISREG(target.file.st_mode) ||
+         (target.file.st_nlink == 0 && through_descriptor_link(name)))) {
         target.reached = named;
         return true;
     }
@@ -108,7 +159,7 @@ void release_target(output_target& target) {
     close_slot(target.folder);
 }
 
-int open_reached(const output_target& target, const char* name) {
+int open_reached(const output_target& target, const char* name, bool truncate) {
     char path[32];
     descriptor_path(target.reached, path);
     const int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC;
@@ -125,7 +176,7 @@ int open_reached(const output_target& target, const char* name) {
     }
     if (fd < 0)
         open_failed(name, "write", errno);
-    if (S_ISREG(target.file.st_mode) && ftruncate(fd, 0) != 0)
+    if (truncate && S_ISREG(target.file.st_mode) && ftruncate(fd, 0) != 0)
         open_failed(name, "write", errno);
     return fd;
 }
@@ -158,10 +209,10 @@ bool is_standard_output(const char* name) {
            same_inode(file, standard);
 }
 
-bool same_inode(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-void descriptor_path(int fd, char (&path)[32]) {
-    snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+bool shares_target(const output_target& earlier, int earlier_new, const output_target& later) {
+    if (later.reached >= 0)
+        return is_file(earlier.reached, later.file) || is_file(earlier_new, later.file);
+    struct stat folder;
+    return earlier.kind == output_kind::new_file && fstat(later.folder, &folder) == 0 &&
+           is_file(earlier.folder, folder) && std::strcmp(earlier.leaf, later.leaf) == 0;
 }

@@ -1,17 +1,21 @@
 #include "output/temporary.h"
 
-#include "output/target.h"
+#include "output/files.h"
 #include "run/signals.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
 
 const int temp_name_tries = 100;
+char copy_buffer[256 * 1024];
 
 // A fresh ".hpmimg-XXXXXX" in temp.name; tries tell its names apart.
 void next_temp_name(temporary& temp, unsigned attempt) {
@@ -50,6 +54,17 @@ int link_at(const temporary& temp, const char* leaf) {
     return linkat(AT_FDCWD, path, temp.folder, leaf, AT_SYMLINK_FOLLOW);
 }
 
+// The reservation ignores the file size limit on some file systems: it is checked first.
+int reserve(int fd, off_t size) {
+    rlimit limit = {};
+    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        static_cast<rlim_t>(size) > limit.rlim_cur)
+        return EFBIG;
+    if (size == 0 || fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0)
+        return 0;
+    return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : errno;
+}
+
 } // namespace
 
 bool make_unnamed(temporary& temp) {
@@ -69,12 +84,64 @@ bool make_named(temporary& temp, mode_t mode) {
     return temp.fd >= 0;
 }
 
-bool link_unnamed(const temporary& temp, const char* leaf) {
-    return link_at(temp, leaf) == 0;
+bool link_unnamed(temporary& temp, const char* leaf) {
+    if (link_at(temp, leaf) != 0)
+        return false;
+    temp.step = placed::linked;
+    return true;
 }
 
-bool link_unnamed_named(temporary& temp) {
-    return at_temp_name(temp, [&temp] { return link_at(temp, temp.name); }) == 0;
+bool give_temp_name(temporary& temp) {
+    return temp.named != 0 || at_temp_name(temp, [&temp] { return link_at(temp, temp.name); }) == 0;
+}
+
+bool rename_temp(temporary& temp, const char* leaf, unsigned how) {
+    if (renameat2(temp.folder, temp.name, temp.folder, leaf, how) != 0)
+        return false;
+    temp.named = how == RENAME_EXCHANGE ? 1 : 0;
+    temp.step = how == RENAME_EXCHANGE    ? placed::exchanged
+                : how == RENAME_NOREPLACE ? placed::renamed
+                                          : placed::for_good;
+    return true;
+}
+
+void take_back(temporary& temp, const char* leaf) {
+    struct stat file = {};
+    const bool ours =
+        fstatat(temp.folder, leaf, &file, AT_SYMLINK_NOFOLLOW) == 0 && is_file(temp.fd, file);
+    if (temp.step == placed::linked && ours)
+        unlinkat(temp.folder, leaf, 0);
+    else if (temp.step == placed::renamed && ours &&
+             renameat2(temp.folder, leaf, temp.folder, temp.name, RENAME_NOREPLACE) == 0)
+        temp.named = 1;
+    else if (temp.step == placed::exchanged)
+        rename_temp(temp, leaf, RENAME_EXCHANGE);
+    temp.step = placed::not_yet;
+}
+
+int copy_temp(const temporary& temp, int fd) {
+    struct stat status = {};
+    if (fstat(temp.fd, &status) != 0)
+        return errno;
+    if (const int error = reserve(fd, status.st_size))
+        return error;
+    for (off_t at = 0; at < status.st_size;) {
+        const auto want = static_cast<std::size_t>(
+            std::min<off_t>(status.st_size - at, static_cast<off_t>(sizeof copy_buffer)));
+        const ssize_t got = pread(temp.fd, copy_buffer, want, at);
+        if (got <= 0)
+            return got < 0 ? errno : EIO;
+        for (ssize_t put = 0, n = 0; put < got; put += n)
+            if ((n = pwrite(fd, copy_buffer + put, std::size_t(got - put), at + put)) <= 0)
+                return n < 0 ? errno : EIO;
+        at += got;
+    }
+    return ftruncate(fd, status.st_size) == 0 ? 0 : errno;
+}
+
+int flush_placed(const temporary& temp) {
+    const int error = temp.step == placed::copied ? 0 : flush_file(temp.fd, false);
+    return error != 0 ? error : flush_folder(temp.folder);
 }
 
 void remove_name(temporary& temp) {

@@ -1,4 +1,4 @@
-// The new file an output is written to before it takes its target's name. Where the file
+// The new file an output is written to, from its making to its final name. Where the file
 // system allows it has no name until it is complete, so that not even SIGKILL leaves it
 // behind; else it has a temporary name in the target's folder from the start.
 #pragma once
@@ -8,12 +8,18 @@
 
 constexpr char temp_pattern[] = ".hpmimg-XXXXXX";
 
+// How far a commit has brought the file, so that a failed commit can take it back: linked or
+// renamed to its name, or exchanged with the file it replaces, which then waits under the
+// temporary's name until the commit ends; or put there for good (or copied into a mount point).
+enum class placed { not_yet, linked, renamed, exchanged, for_good, copied };
+
 struct temporary {
     int folder;   // where it is made, a descriptor its owner holds
     int fd;       // open for reading and writing, or -1
     bool unnamed; // made with O_TMPFILE: no name until linked
     char name[sizeof temp_pattern];
     volatile sig_atomic_t named; // `name` is in the folder and must go with the output
+    placed step;
 };
 
 // An unnamed file with mode 0666, so that the umask or the folder's default ACL applies as
@@ -23,9 +29,21 @@ bool make_unnamed(temporary& temp);
 // can be made.
 bool make_named(temporary& temp, mode_t mode);
 // Links the complete unnamed file under `leaf`; false, errno set, where it cannot.
-bool link_unnamed(const temporary& temp, const char* leaf);
-// Links the complete unnamed file under a fresh temporary name; false, errno set, where none.
-bool link_unnamed_named(temporary& temp);
+bool link_unnamed(temporary& temp, const char* leaf);
+// Gives the unnamed file a fresh temporary name, unless it has one; false, errno set.
+bool give_temp_name(temporary& temp);
+// Renames the temporary to `leaf` with renameat2's flags: 0 replaces what is there,
+// RENAME_NOREPLACE never does, RENAME_EXCHANGE leaves that under the temporary's name.
+// false, errno set, where it cannot.
+bool rename_temp(temporary& temp, const char* leaf, unsigned how);
+// Takes back what the commit did under `leaf`, as far as the file there is still this one.
+void take_back(temporary& temp, const char* leaf);
+// Copies the complete file over the one open as `fd`, whose old bytes stay where no room
+// can be reserved for the new ones; then cuts it to the new size. Returns 0 or the error.
+int copy_temp(const temporary& temp, int fd);
+// Flushes the file that took its name, and its folder: a new entry is on the disk only
+// once both are (FAT writes a renamed file's entry at the file's flush). Returns 0 or the error.
+int flush_placed(const temporary& temp);
 // Removes the temporary's name, if it has one, with async-signal-safe calls alone.
 void remove_name(temporary& temp);
 void close_temporary(temporary& temp);

@@ -1,5 +1,6 @@
 #include "transfer/transfer.h"
 
+#include "output/output.h"
 #include "run/context.h"
 #include "run/report.h"
 
@@ -7,6 +8,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+const int32_t writeback_step = 8 << 20; // a few MiB, as the disk takes them
+
+} // namespace
 
 void start_digest(uint64_t length) {
     md5_init(ctx.digest);
@@ -40,5 +47,7 @@ void copy_data(int32_t length, bool write) {
         if (write && fwrite(ctx.transfer_buffer, chunk, 1, ctx.output) != 1)
             report(1, " Error: output file fwrite(offset=%d) failed, %s", done, strerror(errno));
         done += static_cast<int32_t>(chunk);
+        if (write && done % writeback_step == 0)
+            start_writeback();
     }
 }

@@ -105,7 +105,7 @@ which may not set one on another user's file:
   > else echo "skip: only root can give files to other users"; fi
   1001:1001 755 open/fowner
   65534:65534 4755 open/nobody
-  1002:1002 755 open/other
+  1002:1002 705 open/other
   1002:1002 200 open/unread
   1002:2000 2664 group/file
 
@@ -121,7 +121,7 @@ folder put in the target's place:
 
   $ held() { local call=$1 when=$2 action=$3 tracer pid n; shift 3
   >     ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f -qq -o /dev/null ${on:+-P $on} -e trace=$call \
-  >         -e inject=$call:delay_enter=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
+  >         -e inject=$call:delay_${phase:-enter}=1000000:when=$when hpmimg "$@" > ../out 2>&1 & tracer=$!
   >     for n in $(seq 500); do kill -0 $tracer 2> /dev/null || break
   >         read -r pid 2> /dev/null < /proc/$tracer/task/$tracer/children
   >         status=/proc/$pid/status; grep -qs 'tracing stop' $status && sleep 0.2 &&
@@ -145,6 +145,9 @@ folder put in the target's place:
   >     held linkat 1 'rmdir gone' -c -v 1.0 -e 1.0 -h gone/new.hpm -k k; cat ../out
   >     cp k k2; on=k2 held openat 1 'ln -f held.hpm k2' -c -v 1.0 -e 1.0 -h held.hpm -k k2; grep Error ../out
   >     held /rename 1 'rm held.hpm; mkdir held.hpm' -c -v 1.0 -e 1.0 -h held.hpm -k k; cat ../out
+  >     : > v; md5sum * > ../sums 2> /dev/null
+  >     HPMIMG_STRICT=1 held /rename 1 'rm w; mkdir w' -x -h two.hpm -u v -k w; tail -1 ../out
+  >     echo old > t1; phase=exit on=t1 held openat 1 'rm t1' -x -h fw.hpm -k t1; cmp t1 k && echo whole
   > else echo "skip: no strace"; fi
   [3] notices 1
   kept
@@ -186,6 +189,13 @@ folder put in the target's place:
   held.hpm: FAILED open or read
   kept
    Error: rename('held.hpm') failed, Is a directory
+  [1] notices 0
+  w: FAILED open or read
+  kept
+   Error: rename('w') failed, Is a directory
+  [0] notices 0
+  kept
+  whole
 
 A component rewritten while it is copied (the run stopped in the middle for certain), or
 whose size stat does not tell, gives no image:
@@ -269,7 +279,8 @@ A file whose name is all but too long is replaced as it is made; a link whose te
 its folder, makes too long a name is refused, and stays a link, as is a name of 256 bytes.
 Where the rename onto the target cannot succeed, in an append-only folder or onto an immutable
 file, the run is refused before anything is made; a new file in an append-only folder is
-linked to its name, unless /proc is missing, which would need a rename:
+linked to its name, never given a temporary name that could not be removed there, so it is
+refused where another file takes its name meanwhile, or where /proc is missing:
 
   $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long
   $ for n in 1 2; do hpmimg -c -v 1.0 -e 1.0 -h $long/fw -k k; done
@@ -287,6 +298,13 @@ linked to its name, unless /proc is missing, which would need a rename:
    Error: open('frozen.hpm', write) failed, Operation not permitted
   fw.hpm
   new.hpm
+  $ mkdir taken; if chattr +a taken 2> /dev/null && strace -o /dev/null true 2> /dev/null; then
+  >     held linkat 1 'echo theirs > taken/fw.hpm' -c -v 1.0 -e 1.0 -h taken/fw.hpm -k k; tail -1 ../out
+  >     chattr -a taken; ls -A taken; else echo "skip: no strace, or no append-only folders here"; fi
+  [1] notices 0
+  kept
+   Error: link('taken/fw.hpm') failed, File exists
+  fw.hpm
   $ mkdir late; if chattr +a late 2> /dev/null; then mounted 'mount -t tmpfs tmpfs /proc || exit 99
   >     hpmimg -c -v 1.0 -e 1.0 -h late/fw.hpm -k k 2> /dev/null; ls -A late'; chattr -a late
   > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
@@ -294,15 +312,15 @@ linked to its name, unless /proc is missing, which would need a rename:
 
 A target that is a mount point (one file bound into a container) cannot be renamed onto: the
 complete new image is copied into it, which keeps its mode (a full disk then fails the copy,
-leaving no temporary). Where /proc is missing, the replaced file of a setgid folder is
+leaving the old bytes and no temporary). Where /proc is missing, the replaced file of a setgid folder is
 readable by no one the final file keeps out, and a user's own file that it may not read,
 whose ACL it then cannot read either, is left as it was:
 
   $ cp fw.hpm bound.hpm; chmod 604 bound.hpm; : > mnt.hpm
   $ mounted 'mount --bind bound.hpm mnt.hpm 2> /dev/null || exit 99; hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -u k
   >     echo "[$?] $(stat -c %a bound.hpm) $(ls -A | grep -c hpmimg-)"; hpmimg -t -h bound.hpm | grep -c "( 0 )"
-  >     mount -t tmpfs -o size=100k tmpfs ../full && touch ../full/small && mount --bind ../full/small mnt.hpm
-  >     hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -k k; echo "[$?] $(ls -A | grep -c hpmimg-)"'
+  >     mount -t tmpfs -o size=100k tmpfs ../full && seq 9999 > ../full/small && mount --bind ../full/small mnt.hpm
+  >     hpmimg -c -v 1.0 -e 1.0 -h mnt.hpm -k k; echo "[$?] $(ls -A | grep -c hpmimg-)"; seq 9999 | cmp mnt.hpm -'
   [0] 604 0
   3
    Error: write('mnt.hpm') failed, No space left on device

@@ -22,8 +22,8 @@ anything is read:
   [1]
 
 Extract mode delivers all or nothing: every file waits, complete, until the trailer's verdict;
-on a damaged image, or a stopping signal before the verdict, none is put in place, the old
-files stay, and no temporary is left. An output that is a pipe cannot wait: it gets the data as
+on a damaged image, a stopping signal before the verdict, or a disk full as the last (a mount
+point, copied into) is put in place, none is, the old files stay, and no temporary is left. An output that is a pipe cannot wait: it gets the data as
 it comes, and the status tells the verdict:
 
   $ truncate -s 32M r; hpmimg -c -v 1.0 -e 1.0 -h big.hpm -u u -r r; echo old > u.out
@@ -34,6 +34,13 @@ it comes, and the status tells the verdict:
   $ rm k.out; echo old > u.out; HPMIMG_STRICT=1 signalled -x -h big.hpm -u u.out -r r.out > /dev/null &
   > busy $!; kill -INT $!; wait $!; left "[$?]"
   [3] old 0
+  $ mkdir ../full; echo old > u.out; : > r.out; mounted 'mount -t tmpfs -o size=1m tmpfs ../full || exit 99
+  >     echo old > ../full/r; mount --bind ../full/r r.out; HPMIMG_STRICT=1 hpmimg -x -h big.hpm -u u.out -r r.out |
+  >     tail -1; cat u.out r.out; ls -A | grep -c hpmimg-'
+   Error: write('r.out') failed, No space left on device
+  old
+  old
+  0
   $ HPMIMG_STRICT=1 hpmimg -x -h data -k >(wc -c > count) > out; echo "[$?]"; wait $!; tail -1 out; cat count
   [1]
    Error: the image is damaged: 1 check failed
