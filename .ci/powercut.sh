@@ -16,11 +16,11 @@
 #   git clone -q . /tmp/plant && cd /tmp/plant && $EDITOR src/output/output.cpp
 #   cmake -S . -B b -DCMAKE_BUILD_TYPE=Release -DHPMIMG_STATIC=ON -DHPMIMG_TESTS=OFF
 #   cmake --build b && cd - && HPMIMG=/tmp/plant/b/hpmimg bash .ci/powercut.sh
-# - No flush of the data before the name (finish_output flushing only an output written in
-#   place): vfat-badflush's old file is replaced though the run fails, and the loop's cuts
-#   find images and components of full size whose data never reached the disk.
-# - No flush of the file after its name (flush_placed flushing only the folder): the files
-#   extracted onto vfat are left empty.
+# - No flush of the data before the name (finish_output in output.cpp flushing only an output
+#   written in place): vfat-badflush's old file is replaced though the run fails, and the
+#   loop's cuts find images and components of full size whose data never reached the disk.
+# - No flush of the file after its name (flush_placed in temporary.cpp flushing only the
+#   folder): the files extracted onto vfat are left empty.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
