@@ -8,7 +8,7 @@ cd "$(dirname "$(realpath "$0")")/.."
 code_lines() { # comment marker, files...
     local marker=$1
     shift
-    cat "$@" | grep -Ev "^[[:space:]]*(\$|$marker)" | wc -l
+    cat "$@" | grep -cEv "^[[:space:]]*(\$|$marker)" || true
 }
 cpp_tests=$(code_lines // tests/*/*.cpp)
 sh_tests=$(code_lines '#' tests/*/*.sh)
