@@ -48,6 +48,7 @@ for ((n = 0; n < runs; n++)); do
         ((kib > ${rss[${names[i]}]:-0})) && rss[${names[i]}]=$kib
     done
 done
+# shellcheck disable=SC2086 # the times are a word list
 median() { printf '%s\n' ${times[$1]} | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
 # small_rss ARGS...: peak RSS in KiB of one run on the image of a 1 KiB component.
 small_rss() { /usr/bin/time -f '%M' -o "$work/time.out" "$tool" "$@" >/dev/null; cat "$work/time.out"; }

@@ -35,7 +35,7 @@ cmake --workflow --preset release
 rm -f build/release/hpmimg_*.deb
 (cd build/release && cpack -G DEB)
 debs=(build/release/hpmimg_*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "cpack made no single .deb: ${debs[*]}"
+{ [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ]; } || fail "cpack made no single .deb: ${debs[*]}"
 deb=${debs[0]}
 echo "check-deb: $deb, $(stat -c %s "$deb") bytes"
 dpkg-deb --field "$deb" Package Version Architecture Depends

@@ -11,6 +11,8 @@ candidate of the same file takes its place); a failing test "kills" it; one whos
 pass, the valgrind test too, "survives". Survivors listed in tests/mutants-equivalent.txt
 ("file:line: original -> mutated", as printed here; the line number may drift) count as
 equivalent and are left out of the score. --list prints the sample and builds nothing.
+Both fail when an entry of that list is no mutant of today's sources (any seed's), and a
+run fails when a mutant the list excuses is killed: its excuse is wrong.
 
 Operators, one source line each (comments and # lines skipped): ROR < <= > >= == != (with
 blanks on both sides), AOR binary + - += -=, LCR && ||, CRP an integer constant +1/-1 (array
@@ -27,13 +29,18 @@ Environment: MUTANTS (60) SEED (1) MUT_ONLY (a regular expression: run every can
 status is 0 when at least this percentage of non-equivalent mutants is killed) MUT_DIR
 (/tmp/hpmimg-mutate) MUT_JOBS (2) MUT_BOX (420: seconds for one mutant's tests; past it the
 mutant counts as killed) MUT_VALGRIND (1; 0: survivors skip the valgrind test).
+
+However the run ends (an error, SIGINT, SIGTERM or SIGHUP included) it stops every process it
+started, the tests of a mutant too, and removes MUT_DIR.lock and, unless MUT_DIR was given,
+the scratch folder.
 """
-import fcntl, os, random, re, shutil, signal, subprocess, sys, time
+import ctypes, fcntl, os, random, re, shutil, signal, subprocess, sys, time
 
 env = os.environ.get
 MUTANTS, SEED, ONLY = int(env("MUTANTS", "60")), env("SEED", "1"), env("MUT_ONLY", "")
 MIN_SCORE, JOBS = float(env("MUTATION_MIN", "85")), env("MUT_JOBS", "2")
 MUT_DIR = env("MUT_DIR", "/tmp/hpmimg-mutate").rstrip("/")
+KEEP_DIR = "MUT_DIR" in os.environ  # the user's folder: emptied at the start, left at the end
 BOX, VALGRIND = int(env("MUT_BOX", "420")), env("MUT_VALGRIND", "1") != "0"
 SRC, BLD, TMP = MUT_DIR + "/p", MUT_DIR + "/b", MUT_DIR + "/tmp"
 
@@ -99,8 +106,9 @@ def bump(token, delta):
     return str(int(token) + delta)
 
 
-def string_mutant(line, span, seed_key):
-    """One ordinary character of the literal (not an escape, not a % conversion) changed."""
+def string_mutants(line, span, seed_key):
+    """One ordinary character of the literal (not an escape, not a % conversion) changed: the
+    one the seed picks, or with seed_key None each of them."""
     start, end = span
     body, spots, k = line[start + 1:end - 1], [], 0
     while k < len(body):
@@ -112,18 +120,20 @@ def string_mutant(line, span, seed_key):
         else:
             spots.append(k)
             k += 1
-    if not spots:
-        return None
-    k = random.Random(seed_key).choice(spots)
-    c = body[k]
-    new = c.swapcase() if c.isalpha() else str((int(c) + 1) % 10) if c.isdigit() else \
-        "_" if c == " " else "#" if c != "#" else "@"
-    return line[:start + 1 + k] + new + line[start + 2 + k:]
+    if spots and seed_key is not None:
+        spots = [random.Random(seed_key).choice(spots)]
+    out = []
+    for k in spots:
+        c = body[k]
+        new = c.swapcase() if c.isalpha() else str((int(c) + 1) % 10) if c.isdigit() else \
+            "_" if c == " " else "#" if c != "#" else "@"
+        out.append(line[:start + 1 + k] + new + line[start + 2 + k:])
+    return out
 
 
-def candidates(path, lines):
+def candidates(path, lines, every_string=False):
     """Every mutant of a file (line, kind, col, new text, span of lines replaced) and the
-    number of its code lines."""
+    number of its code lines; with every_string, each string mutant any seed could make."""
     masked, in_comment = [], False
     for line in lines:
         code, spans, in_comment = mask(line, in_comment)
@@ -171,8 +181,8 @@ def candidates(path, lines):
             add("BOOL", m.start(), line[:m.start()] +
                 ("false" if m.group(1) == "true" else "true") + line[m.end():])
         for s in spans:
-            new = string_mutant(line, s, "%s:%s:%d:%d" % (SEED, path, idx + 1, s[0]))
-            if new is not None:
+            seed_key = None if every_string else "%s:%s:%d:%d" % (SEED, path, idx + 1, s[0])
+            for new in string_mutants(line, s, seed_key):
                 add("STR", s[0], new)
         previous = next((masked[j][0].strip() for j in range(idx - 1, -1, -1)
                          if masked[j][0].strip()), ";")
@@ -236,17 +246,57 @@ def run(cmd, timeout, **kw):
     try:
         out, status = p.communicate(timeout=timeout)[0], p.returncode
     except subprocess.TimeoutExpired:
-        kill_group(p.pid)
+        stop_all(p)
         out, status = p.communicate()[0], None
-    kill_group(p.pid)  # whatever the run left behind
+    finally:  # a signal or an error too: nothing the command started may outlive it
+        stop_all(p)
     return status, out.decode("utf-8", "replace")
 
 
-def kill_group(pid):
-    try:
-        os.killpg(pid, signal.SIGKILL)
-    except OSError:
-        pass
+def stop_all(p=None):
+    """Kills the command's process group, then every process started under this one that is
+    left (a test may start its own group, as timeout does; this process adopts the orphans),
+    and reaps them."""
+    if p is not None:
+        try:
+            os.killpg(p.pid, signal.SIGKILL)
+        except OSError:
+            pass
+        p.wait()
+    for _ in range(200):  # 10 s at most: a process in the kernel's uninterruptible sleep waits
+        while True:  # reap the orphans this process adopted
+            try:
+                if os.waitpid(-1, os.WNOHANG)[0] == 0:
+                    break
+            except ChildProcessError:
+                break
+        left = descendants()
+        if not left:
+            return
+        for pid in left:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except OSError:
+                pass
+        time.sleep(0.05)
+
+
+def descendants():
+    """The processes below this one, from /proc."""
+    children = {}
+    for entry in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open("/proc/%s/stat" % entry) as fh:
+                parent = int(fh.read().rsplit(")", 1)[1].split()[1])
+        except (OSError, ValueError, IndexError):
+            continue
+        children.setdefault(parent, []).append(int(entry))
+    found, todo = [], [os.getpid()]
+    while todo:
+        below = children.get(todo.pop(), [])
+        found += below
+        todo += below
+    return found
 
 
 def guarded(cmd):
@@ -285,14 +335,27 @@ def key(m):
     return "%s:%d: %s -> %s" % (m["file"], m["line"], m["orig"].strip(), m["new"].strip())
 
 
-def equivalents(path):
-    """(file, original, mutated) of every listed equivalent mutant."""
-    listed = set()
-    for line in open(path) if os.path.isfile(path) else []:
+EQUIVALENTS = "tests/mutants-equivalent.txt"
+
+
+def equivalents(texts):
+    """{(file, original, mutated): where listed} of the listed equivalent mutants, and what
+    is wrong with the list: a line that is no entry, an entry that no seed makes of texts."""
+    listed, wrong = {}, []
+    path = os.path.join(SRC, EQUIVALENTS)
+    possible = {(f, c["orig"].strip(), c["new"].strip()) for f, text in texts.items()
+                for c in candidates(f, text.split("\n"), every_string=True)[0]}
+    for number, line in enumerate(open(path) if os.path.isfile(path) else [], 1):
+        where = "%s:%d" % (EQUIVALENTS, number)
         m = re.match(r"^(\S+?):\d+: (.*?) -> (.*)$", line.strip())
-        if m and not line.startswith("#"):
-            listed.add((m.group(1), m.group(2).strip(), m.group(3).strip()))
-    return listed
+        if m:
+            entry = (m.group(1), m.group(2).strip(), m.group(3).strip())
+            listed[entry] = where
+            if entry not in possible:
+                wrong.append("%s: no mutant of today's sources: %s" % (where, line.strip()))
+        elif line.strip() and not line.startswith("#"):
+            wrong.append("%s: not \"file:line: original -> mutated\": %s" % (where, line.strip()))
+    return listed, wrong
 
 
 def judge():
@@ -312,20 +375,60 @@ def judge():
     return "survived", []
 
 
+def take_lock(path):
+    """The lock file, locked; None when another run holds it. A file that a run ending
+    meanwhile removed is no lock any more: then again."""
+    while True:
+        lock = open(path, "a")
+        try:
+            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except OSError:
+            lock.close()
+            return None
+        try:
+            if os.path.samestat(os.fstat(lock.fileno()), os.stat(path)):
+                return lock
+        except FileNotFoundError:
+            pass
+        lock.close()
+
+
+def stopped(number, _frame):
+    say("mutation: stopped by %s" % signal.Signals(number).name)
+    raise SystemExit(128 + number)
+
+
 def main():
     listing = "--list" in sys.argv[1:]
     top = subprocess.run(["git", "rev-parse", "--show-toplevel"], capture_output=True, text=True)
     if top.returncode != 0:
         say("mutation: not run, not in a git clone of the project")
         return 1
-    top = top.stdout.strip()
+    stopping = (signal.SIGINT, signal.SIGTERM, signal.SIGHUP)
+    for number in stopping:
+        signal.signal(number, stopped)
     os.makedirs(os.path.dirname(MUT_DIR) or "/", exist_ok=True)
-    lock = open(MUT_DIR + ".lock", "w")
-    try:
-        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    except OSError:
+    lock = take_lock(MUT_DIR + ".lock")
+    if lock is None:
         say("mutation: not run, another run holds %s.lock" % MUT_DIR)
         return 1
+    try:
+        # Orphans of the tests (a process whose parent ended) come to this process, which
+        # can then stop them: PR_SET_CHILD_SUBREAPER.
+        ctypes.CDLL(None, use_errno=True).prctl(36, 1, 0, 0, 0)
+        return mutate(top.stdout.strip(), listing)
+    finally:
+        for number in stopping:
+            signal.signal(number, signal.SIG_IGN)
+        stop_all()
+        if not KEEP_DIR:
+            shutil.rmtree(MUT_DIR, ignore_errors=True)
+        os.unlink(MUT_DIR + ".lock")
+        lock.close()
+
+
+def mutate(top, listing):
+    """Clones top into MUT_DIR, lists or runs the mutants; the exit status."""
     shutil.rmtree(MUT_DIR, ignore_errors=True)
     os.makedirs(MUT_DIR)
     if subprocess.run(["git", "clone", "-q", top, SRC]).returncode != 0:
@@ -350,6 +453,15 @@ def main():
         for f in sorted(quota):
             for m in queues[f][:quota[f]]:
                 say("  %s %s" % (m["kind"], key(m)))
+    allowed, wrong = equivalents(texts)
+    if wrong:
+        say("%s needs mending:" % EQUIVALENTS)
+        for problem in wrong:
+            say("  " + problem)
+        if not listing:
+            say("mutation: not run")
+        return 1
+    if listing:
         return 0
 
     generator = ["-G", "Ninja"] if shutil.which("ninja") else []
@@ -369,8 +481,7 @@ def main():
         return 1
     say("unmutated suite passes in %.0f s" % (time.time() - started))
 
-    allowed = equivalents(os.path.join(SRC, "tests", "mutants-equivalent.txt"))
-    results, stillborn = [], 0
+    results, stillborn, excused_killed = [], 0, []
     for f in sorted(quota):
         path, lines, queue, done = os.path.join(SRC, f), texts[f].split("\n"), queues[f], 0
         while done < quota[f] and queue:
@@ -388,8 +499,11 @@ def main():
             if verdict == "stillborn":
                 stillborn += 1
                 continue
-            if verdict == "survived" and (f, m["orig"].strip(), m["new"].strip()) in allowed:
+            excuse = allowed.get((f, m["orig"].strip(), m["new"].strip()))
+            if verdict == "survived" and excuse:
                 verdict = "equivalent"
+            elif verdict == "killed" and excuse:
+                excused_killed.append("%s: %s (%s)" % (excuse, key(m), ", ".join(killers[:3])))
             m["verdict"], done = verdict, done + 1
             results.append(m)
             say("[%d/%d] %-10s %s %s  (%.0f s%s)" % (
@@ -410,10 +524,14 @@ def main():
             say("  " + key(m))
     scored = len(count["killed"]) + len(count["survived"])
     score = 100.0 * len(count["killed"]) / scored if scored else 0.0
-    say("mutation: %d/%d killed (%d%%), %d equivalent, %d survived, %d stillborn" % (
+    if excused_killed:
+        say("excused as equivalent in %s, yet killed (the excuse is wrong):" % EQUIVALENTS)
+        for line in excused_killed:
+            say("  " + line)
+    say("mutation: %d/%d killed (%d%%), %d equivalent, %d survived, %d stillborn%s" % (
         len(count["killed"]), scored, score, len(count["equivalent"]), len(count["survived"]),
-        stillborn))
-    return 0 if scored and score >= MIN_SCORE else 1
+        stillborn, ", %d wrongly excused" % len(excused_killed) if excused_killed else ""))
+    return 0 if scored and score >= MIN_SCORE and not excused_killed else 1
 
 
 if __name__ == "__main__":

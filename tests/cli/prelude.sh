@@ -1,14 +1,16 @@
+# shellcheck shell=bash
 # Helpers for transcript tests, sourced before the first command.
 
 # hex 50 49 ...: writes the bytes given in hexadecimal (spaces optional).
 hex() {
     local digits
     digits=$(printf '%s' "$*" | tr -d ' \n')
-    printf "$(printf '%s' "$digits" | sed 's/../\\x&/g')"
+    printf '%b' "$(printf '%s' "$digits" | sed 's/../\\x&/g')"
 }
 
 # seal FILE: appends the MD5 digest of the file's bytes, as create mode does.
 seal() {
+    # shellcheck disable=SC2094 # the digest is read whole before the append
     hex "$(md5sum <"$1" | cut -c1-32)" >>"$1"
 }
 
@@ -26,8 +28,7 @@ bytes() {
 
 # busy PID: waits until the process has read 1 MiB, or has ended.
 busy() {
-    local n
-    for n in $(seq 20000); do
+    for _ in $(seq 20000); do
         [ -r "/proc/$1/io" ] || return 0
         [ "$(awk '/^rchar:/ { print $2 }' "/proc/$1/io" 2>/dev/null || echo 0)" -lt 1048576 ] || return 0
         sleep 0.001
@@ -37,8 +38,7 @@ busy() {
 # blocked PID WHERE: waits (5 s at most) until the process sleeps in a kernel function whose
 # name matches the pattern WHERE (opening a FIFO: partner; writing a full pipe: pipe_w).
 blocked() {
-    local n
-    for n in $(seq 500); do
+    for _ in $(seq 500); do
         grep -qE "$2" "/proc/$1/wchan" 2>/dev/null && return 0
         sleep 0.01
     done
@@ -111,5 +111,6 @@ mounted() {
 
 # on_tmpfs DIR KIB COMMAND: runs the shell command in DIR with a tmpfs of KIB KiB mounted on it.
 on_tmpfs() {
+    # shellcheck disable=SC2016 # expanded by the sh that mounts
     mounted 'mount -t tmpfs -o size="$2"k tmpfs "$1" 2>/dev/null || exit 99; cd "$1" && eval "$3"' "$@"
 }

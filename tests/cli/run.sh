@@ -22,6 +22,7 @@ mkdir -m 755 "$work/bin" && mkdir "$work/run"
 # folder (a checkout in a private folder).
 if [ $# -gt 0 ]; then
     install -m 755 "$tool" "$work/bin/hpmimg-target"
+    # shellcheck disable=SC2016 # expanded by the wrapper
     printf '#!/bin/sh\nexec %q -0 "${0##*/}" %s %q "$@"\n' "$1" "${*:2}" "$work/bin/hpmimg-target" \
         >"$work/bin/hpmimg"
     chmod 755 "$work/bin/hpmimg"

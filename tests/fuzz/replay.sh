@@ -21,8 +21,9 @@ mkdir "$work/inputs" "$work/run"
 "$root/fuzz/make_corpus.sh" "$work/inputs" "${tool[@]}"
 for hex in "$root"/fuzz/regressions/*.hex; do
     [ -e "$hex" ] || continue
+    name=$(basename "$hex" .hex)
     python3 -c 'import sys; sys.stdout.buffer.write(bytes.fromhex(sys.stdin.read()))' \
-        <"$hex" >"$work/inputs/regression-$(basename "$hex" .hex).hpm"
+        <"$hex" >"$work/inputs/regression-$name.hpm"
 done
 
 # The MD5 verdict md5sum gives: the digest of all but the last 16 bytes against those bytes.
