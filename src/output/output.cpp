@@ -196,8 +196,6 @@ void check_flush(int error, const output_file& out) {
         report(1, " Error: fsync('%s') failed, %s", shown(out.name), strerror(error));
 }
 
-
-
 } // namespace
 
 void open_output(const char* name, const char* what) {
