@@ -229,7 +229,7 @@ void start_writeback() {
 }
 
 void finish_output() {
-    output_file& out = current();
+    const output_file& out = current();
     if (fflush(ctx.output) != 0)
         report(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
     const output_kind kind = out.target.kind;
