@@ -196,8 +196,6 @@ void check_flush(int error, const output_file& out) {
         report(1, " Error: fsync('%s') failed, %s", shown(out.name), strerror(error));
 }
 
-
-
 } // namespace
 
 void open_output(const char* name, const char* what) {
@@ -231,7 +229,7 @@ void start_writeback() {
 }
 
 void finish_output() {
-    output_file& out = current();
+    const output_file& out = current();
     if (fflush(ctx.output) != 0)
         report(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
     const output_kind kind = out.target.kind;
