@@ -11,6 +11,10 @@ struct options {
     bool strict;     // HPMIMG_STRICT=1: a damaged image ends test and extract with status 1
 };
 
+// --help or --version anywhere among the arguments: prints the help or the version and ends
+// the run before anything else is looked at.
+void answer_help_or_version(int argc, char** argv);
+
 // Reads every option into opts and the run context's name buffers; a bad
 // option prints the usage text, a bad revision or name reports and exits.
 void parse_options(int argc, char** argv, options& opts);

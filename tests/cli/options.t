@@ -1,5 +1,6 @@
 Options, revisions and modes. The usage text, for no arguments, no image, a missing argument
-(getopt's answer to an unknown option too) or more than one mode:
+(getopt's answer to an unknown option too, such as an abbreviation of --help or any other
+long option) or more than one mode:
 
   $ hpmimg
    Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
@@ -7,7 +8,8 @@ Options, revisions and modes. The usage text, for no arguments, no image, a miss
   	[-r <rfs_file:rev>] [-a <app_file:rev>]
   [2]
   $ for args in "-t" "-x -u boot.bin" "-h ''" "-c -t -h img" "-t -x -h img" "-c -x -h img" \
-  >     "-c -t -x -h img"; do eval hpmimg $args | head -1; echo "${PIPESTATUS[0]}"; done
+  >     "-c -t -x -h img" "--he -h img" "-t -h img --helpful"; do
+  >     eval hpmimg $args | head -1; echo "${PIPESTATUS[0]}"; done
    Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
   2
    Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
@@ -22,17 +24,65 @@ Options, revisions and modes. The usage text, for no arguments, no image, a miss
   2
    Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
   2
-  $ hpmimg -t -h | head -1; echo "[${PIPESTATUS[0]}]"
+  hpmimg: invalid option -- '-'
+   Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
+  2
+  hpmimg: invalid option -- '-'
+   Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
+  2
+
+getopt's complaints go to standard error, the option byte escaped as names are; a missing
+argument is not the option -: (nor -?):
+
+  $ for args in -t $'-\e' $'-\x9b' -: -?; do hpmimg $args -h > /dev/null; echo "[$?]"; done
   hpmimg: option requires an argument -- 'h'
-   Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
   [2]
+  hpmimg: invalid option -- '\x1B'
+  [2]
+  hpmimg: invalid option -- '\x9B'
+  [2]
+  hpmimg: invalid option -- ':'
+  [2]
+  hpmimg: invalid option -- '?'
+  [2]
+
+--help and --version, these exact words anywhere among the arguments, win over everything
+else, HPMIMG_STRICT's value too:
+
+  $ hpmimg -t --help -h
+   Usage: hpmimg <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \
+  	[-u <uboot_file:rev>] [-k <kernel_file:rev>] \
+  	[-r <rfs_file:rev>] [-a <app_file:rev>]
+   Builds (-c), tests (-t, the default) or extracts (-x) PICMG HPM.1 upgrade images.
+     -c             create the image named by -h from the component files
+     -t             test the image: print its header and actions, check every checksum
+     -x             extract: write each component's data to the file named for it
+     -h file        the image file
+     -v rev         the image's firmware revision (needed to create)
+     -e rev         the earliest revision the image is compatible with
+     -u file[:rev]  U-Boot: in create mode the file packed and its revision, in extract
+                    mode the file written
+     -k file[:rev]  Kernel, as -u
+     -r file[:rev]  RFS (root file system), as -u
+     -a file[:rev]  APP (application), as -u
+     --help         print this help; --version: print the version
+   A revision is major.minor[.patch]: major 0 to 128, minor 0 to 10, patch 0 to 255.
+   Environment:
+     HPMIMG_STRICT=1    status 1 on a damaged image, and extracted files only from a
+                        sound one
+     SOURCE_DATE_EPOCH  the build time create mode writes, in seconds since 1970 (UTC)
+   Exit status: 0 done, 1 error, 2 usage, 3 stopped by a signal. More: man hpmimg
+  $ HPMIMG_STRICT=yes hpmimg -c -v 1.x -h --version stray --help
+  hpmimg 1.0.0
+  MIT licence: free to use, change and pass on, with no warranty.
 
 Standard output that cannot be written is an error; a run that already failed keeps its
 status:
 
-  $ hpmimg -t -x -h img > /dev/full
+  $ hpmimg -t -x -h img > /dev/full; hpmimg --help > /dev/full
   hpmimg: standard output: No space left on device
-  [2]
+  hpmimg: standard output: No space left on device
+  [1]
 
 Revisions are checked as they are read, in every mode, before any mode check:
 
