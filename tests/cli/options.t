@@ -76,6 +76,26 @@ else, HPMIMG_STRICT's value too:
   hpmimg 1.0.0
   MIT licence: free to use, change and pass on, with no warranty.
 
+Tab completion in bash, loaded from the source tree as bash-completion loads it: the
+options, file names after -h and the component options, and nothing for a revision, after
+-v and -e or after the ':' of file:rev (bash makes the colon a word of its own):
+
+  $ . "$completion"; completer=$(complete -p hpmimg); completer=${completer#*-F }; completer=${completer%% *}
+  $ offered() { COMP_WORDS=(hpmimg "$@"); COMP_CWORD=$#; COMPREPLY=(stale); $completer
+  >     echo "${*@Q}:" $(printf '%s\n' "${COMPREPLY[@]}" | sort); }
+  $ mkdir fw; touch fw.hpm fw/z; offered ''; offered -c --he; offered -h f; offered -x -k fw/; offered -v ''
+  '': --help --version -a -c -e -h -k -r -t -u -v -x
+  '-c' '--he': --help
+  '-h' 'f': fw fw.hpm
+  '-x' '-k' 'fw/': fw/z
+  '-v' '':
+  $ offered -e 1.; offered -c -k fw.hpm :; offered -k fw.hpm : 1.; offered -k fw.hpm : 1.0 -; offered stray
+  '-e' '1.':
+  '-c' '-k' 'fw.hpm' ':':
+  '-k' 'fw.hpm' ':' '1.':
+  '-k' 'fw.hpm' ':' '1.0' '-': --help --version -a -c -e -h -k -r -t -u -v -x
+  'stray':
+
 Standard output that cannot be written is an error; a run that already failed keeps its
 status:
 
