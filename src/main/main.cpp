@@ -26,9 +26,9 @@ int main(int argc, char** argv) {
     install_signal_handlers();
 
     answer_help_or_version(argc, argv);
+    opts.strict = strict_from_environment();
     parse_options(argc, argv, opts);
     select_mode(opts);
-    opts.strict = strict_from_environment();
     if (opts.create)
         create_image(opts.plan);
     else

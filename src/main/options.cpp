@@ -30,8 +30,9 @@ const char* const help_lines[] = {
     "   --help         print this help; --version: print the version",
     " A revision is major.minor[.patch]: major 0 to 128, minor 0 to 10, patch 0 to 255.",
     " Environment:",
-    "   HPMIMG_STRICT=1    status 1 on a damaged image, and extracted files only from a",
-    "                      sound one",
+    "   HPMIMG_STRICT=1    status 1 on a damaged image, extracted files only from a sound",
+    "                      one, and the command line read strictly: no stray argument, no",
+    "                      revision with other text, in create mode every file with :rev",
     "   SOURCE_DATE_EPOCH  the build time create mode writes, in seconds since 1970 (UTC)",
     " Exit status: 0 done, 1 error, 2 usage, 3 stopped by a signal. More: man hpmimg",
 };
@@ -51,13 +52,27 @@ void copy_name(char* buffer, const char* name, int option) {
     std::memcpy(buffer, name, length + 1);
 }
 
+// The option and its argument as given, which strict mode's complaints name; null when the
+// command line is not read strictly. One buffer, overwritten per call.
+const char* strict_origin(const options& opts, int option, const char* argument) {
+    static char text[300]; // messages are cut at 255 characters anyway
+    if (!opts.strict)
+        return nullptr;
+    std::snprintf(text, sizeof text, "-%c '%s'", option, shown(argument));
+    return text;
+}
+
 // file[:revision]: the first ':' ends the name; a revision after it replaces
 // the component's earlier one, and the mask bit is set in any case.
 void take_component(options& opts, int component, char* argument, int option) {
+    const char* origin = strict_origin(opts, option, argument);
     char* colon = std::strchr(argument, ':');
     if (colon != nullptr) {
         *colon = '\0';
-        opts.plan.component_revisions[component] = parse_revision(colon + 1);
+        opts.plan.component_revisions[component] = parse_revision(colon + 1, origin);
+    } else if (opts.unrevised_argument == nullptr) {
+        opts.unrevised_option = option;
+        opts.unrevised_argument = argument;
     }
     copy_name(ctx.component_names[component], argument, option);
     opts.plan.components_mask = static_cast<uint8_t>(opts.plan.components_mask | 1u << component);
@@ -109,10 +124,11 @@ void parse_options(int argc, char** argv, options& opts) {
             opts.extract = true;
             break;
         case 'e':
-            opts.plan.earliest_revision = parse_revision(optarg);
+            opts.plan.earliest_revision =
+                parse_revision(optarg, strict_origin(opts, option, optarg));
             break;
         case 'v':
-            opts.plan.image_revision = parse_revision(optarg);
+            opts.plan.image_revision = parse_revision(optarg, strict_origin(opts, option, optarg));
             break;
         case 'h':
             copy_name(ctx.image_name, optarg, option);
@@ -131,6 +147,9 @@ void parse_options(int argc, char** argv, options& opts) {
             report(1, " %s: illegal option '%c'.", ctx.program_name, option);
         }
     }
+    if (opts.strict && optind < argc)
+        report(1, " %s: '%s': neither an option nor the argument of one", ctx.program_name,
+               shown(argv[optind]));
 }
 
 void select_mode(options& opts) {
@@ -138,6 +157,9 @@ void select_mode(options& opts) {
         opts.test = true;
     if (opts.create + opts.test + opts.extract >= 2 || ctx.image_name[0] == '\0')
         usage();
+    if (opts.strict && opts.create && opts.unrevised_argument != nullptr)
+        report(1, " %s: -%c '%s': no revision after the file name, expected file:revision",
+               ctx.program_name, opts.unrevised_option, shown(opts.unrevised_argument));
 }
 
 bool strict_from_environment() {
