@@ -23,20 +23,31 @@ the options are read:
 
 Extract mode delivers all or nothing: every file waits, complete, until the trailer's verdict;
 on a damaged image, or a stopping signal before the verdict, none is put in place, the old
-files stay, and no temporary is left. An output that is a pipe cannot wait: it gets the data as
-it comes, and the status tells the verdict:
+files stay, and no temporary is left. The "Save Component to" lines follow the MD5 line once
+the files are in place; none is printed otherwise. An output that is a pipe cannot wait: it
+gets the data as it comes, the status tells the verdict, and so does its line:
 
   $ truncate -s 32M r; hpmimg -c -v 1.0 -e 1.0 -h big.hpm -u u -r r; echo old > u.out
   $ left() { echo "$1 $(cmp -s u.out u && echo new || cat u.out) $(ls -A | grep -c 'hpmimg-\|[kr].out')"; }
-  $ for f in data fw.hpm; do HPMIMG_STRICT=1 hpmimg -x -h $f -u u.out -k k.out > /dev/null; left "[$?]"; done
+  $ for f in data fw.hpm; do HPMIMG_STRICT=1 hpmimg -x -h $f -k k.out -u u.out > out; left "[$?]"
+  >     grep -A2 MD5 out; done
   [1] old 0
+   MD5 Checksum       = Error
+   Error: the image is damaged: 1 check failed
   [0] new 1
+   MD5 Checksum       = OK
+   Save Component to  = u.out
+   Save Component to  = k.out
   $ rm k.out; echo old > u.out; HPMIMG_STRICT=1 signalled -x -h big.hpm -u u.out -r r.out > /dev/null &
   > busy $!; kill -INT $!; wait $!; left "[$?]"
   [3] old 0
-  $ HPMIMG_STRICT=1 hpmimg -x -h data -k >(wc -c > count) > out; echo "[$?]"; wait $!; tail -1 out; cat count
+  $ for f in data fw.hpm; do HPMIMG_STRICT=1 hpmimg -x -h $f -k /dev/fd/3 3> >(wc -c > count) > out; echo "[$?]"
+  >     wait $!; tail -1 out; cat count; done
   [1]
    Error: the image is damaged: 1 check failed
+  200000
+  [0]
+   Save Component to  = /dev/fd/3
   200000
 
 Waiting files are outputs of the run like any other: the tool's own descriptor of one is
