@@ -57,20 +57,17 @@ int scan_revision(const char* text, uint32_t (&fields)[3]) {
     return converted;
 }
 
-// Strict mode's reading: two or three runs of decimal digits joined by periods, and nothing
-// else (no blank, no sign, no text after the last number).
-bool plain_revision(const char* text) {
-    for (int field = 0; field < 3; ++field) {
-        if (field > 0 && *text++ != '.')
-            return false;
+// Strict mode's reading of the fields the scan converted: each is plain decimal digits (no
+// blank, no sign) after the period the scan found before it, and nothing follows the last.
+bool plain_revision(const char* text, int fields) {
+    for (int field = 0; field < fields; ++field) {
+        text += field > 0 ? 1 : 0; // the period
         if (!std::isdigit(static_cast<unsigned char>(*text)))
             return false;
         while (std::isdigit(static_cast<unsigned char>(*text)))
             ++text;
-        if (*text == '\0')
-            return field > 0;
     }
-    return false;
+    return *text == '\0';
 }
 
 // Strict mode names the option and its argument before the complaint.
@@ -89,7 +86,7 @@ packed_revision parse_revision(const char* text, const char* strict_origin) {
         refuse(strict_origin, "invalid FW revision, expected something like 1.2.3");
     if (converted < 2)
         refuse(strict_origin, "FW revision is too short, expected something like 1.2.3");
-    if (strict_origin != nullptr && !plain_revision(text))
+    if (strict_origin != nullptr && !plain_revision(text, converted))
         refuse(strict_origin, "FW revision has text before or after its numbers, expected "
                               "something like 1.2.3");
     uint32_t major = fields[0], minor = fields[1], patch = fields[2];

@@ -109,9 +109,9 @@ void answer_help_or_version(int argc, char** argv) {
 }
 
 void parse_options(int argc, char** argv, options& opts) {
-    opterr = 0;
     int option;
-    // The leading ':' tells a missing argument (':') from an unknown option ('?', also -:).
+    // The leading ':' keeps getopt from printing its own complaints, and tells a missing
+    // argument (':') from an unknown option ('?', also -:).
     while ((option = getopt(argc, argv, ":ctxe:v:h:u:k:r:a:")) != -1) {
         switch (option) {
         case 'c':
