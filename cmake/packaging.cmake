@@ -2,6 +2,9 @@
 include(GNUInstallDirs)
 
 install(TARGETS hpmimg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Where bash-completion looks for the completion of a command, by the command's name.
+install(FILES ${PROJECT_SOURCE_DIR}/completion/hpmimg.bash
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME hpmimg)
 
 # The manual page is written by hand; the installed copy carries the project's version in
 # its footer, whatever the source says.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the release preset, packages it with cpack -G DEB, has lintian check the package
 # (any error or warning fails), installs it, runs the installed /usr/bin/hpmimg (create an
-# image, then test it), checks that man finds the page, and removes the package again.
+# image, then test it), checks its --version, that man finds the page and that its bash
+# completion loads and completes, and removes the package again.
 # Refuses to start when hpmimg is already on the machine, so that removing the package at
 # the end leaves the machine as it was. Needs root (or sudo).
 set -euo pipefail
@@ -27,7 +28,8 @@ case "$(package_state)" in
 "" | not-installed) ;;
 *) fail "the hpmimg package is on the machine ($(package_state)); remove it first (dpkg -P hpmimg)" ;;
 esac
-for file in /usr/bin/hpmimg /usr/share/man/man1/hpmimg.1.gz /usr/share/doc/hpmimg; do
+completion=/usr/share/bash-completion/completions/hpmimg
+for file in /usr/bin/hpmimg /usr/share/man/man1/hpmimg.1.gz /usr/share/doc/hpmimg "$completion"; do
     [ ! -e "$file" ] || fail "$file exists outside the package; not overwriting it"
 done
 
@@ -110,6 +112,14 @@ if command -v man >/dev/null; then
 else
     echo "check-deb: man-db is not installed; not looking for the page"
 fi
+
+[ "$(/usr/bin/hpmimg --version | head -1)" = "hpmimg $(dpkg-deb --field "$deb" Version)" ] ||
+    fail "--version does not print the package's version"
+# The completion where bash-completion finds it by the command's name, loaded as it loads it.
+offered=$(bash -c '. "$1" && COMP_WORDS=(hpmimg --vers) && COMP_CWORD=1 && _hpmimg && echo "${COMPREPLY[*]}"' \
+    sh "$completion") ||
+    fail "$completion does not load"
+[ "$offered" = --version ] || fail "$completion completes --vers to '$offered'"
 
 trap - EXIT
 cleanup

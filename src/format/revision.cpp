@@ -57,18 +57,42 @@ int scan_revision(const char* text, uint32_t (&fields)[3]) {
     return converted;
 }
 
+// Strict mode's reading of the fields the scan converted: each is plain decimal digits (no
+// blank, no sign) after the period the scan found before it, and nothing follows the last.
+bool plain_revision(const char* text, int fields) {
+    for (int field = 0; field < fields; ++field) {
+        text += field > 0 ? 1 : 0; // the period
+        if (!std::isdigit(static_cast<unsigned char>(*text)))
+            return false;
+        while (std::isdigit(static_cast<unsigned char>(*text)))
+            ++text;
+    }
+    return *text == '\0';
+}
+
+// Strict mode names the option and its argument before the complaint.
+void refuse(const char* origin, const char* complaint, const char* detail = "") {
+    if (origin == nullptr)
+        report(1, " %s: %s", ctx.program_name, complaint);
+    report(1, " %s: %s: %s%s", ctx.program_name, origin, complaint, detail);
+}
+
 } // namespace
 
-packed_revision parse_revision(const char* text) {
+packed_revision parse_revision(const char* text, const char* strict_origin) {
     uint32_t fields[3] = {0, 0, 0};
     int converted = scan_revision(text, fields);
     if (converted < 0)
-        report(1, " %s: invalid FW revision, expected something like 1.2.3", ctx.program_name);
+        refuse(strict_origin, "invalid FW revision, expected something like 1.2.3");
     if (converted < 2)
-        report(1, " %s: FW revision is too short, expected something like 1.2.3", ctx.program_name);
+        refuse(strict_origin, "FW revision is too short, expected something like 1.2.3");
+    if (strict_origin != nullptr && !plain_revision(text, converted))
+        refuse(strict_origin, "FW revision has text before or after its numbers, expected "
+                              "something like 1.2.3");
     uint32_t major = fields[0], minor = fields[1], patch = fields[2];
     if (major > 128 || minor > 10 || patch > 255)
-        report(1, " %s: FW revision is out of supported BCD+ range", ctx.program_name);
+        refuse(strict_origin, "FW revision is out of supported BCD+ range",
+               " (major 0 to 128, minor 0 to 10, patch 0 to 255)");
     if (converted == 2)
         return major << 24 | minor << 20;
     if (patch <= 9)

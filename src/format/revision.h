@@ -14,8 +14,10 @@ struct revision_bytes {
     uint8_t aux[4];
 };
 
-// Reports and exits on text that is not a revision in range.
-packed_revision parse_revision(const char* text);
+// Reports and exits on text that is not a revision in range. With a strict origin (the option
+// and its argument as given, such as -k 'zImage:1.2.3'), only two or three plain numbers pass
+// and the complaint names the origin.
+packed_revision parse_revision(const char* text, const char* strict_origin = nullptr);
 revision_bytes place_revision(packed_revision revision);
 // The text after "major." for a stored minor byte; one static buffer, overwritten per call.
 const char* revision_text(uint8_t minor_byte, uint8_t aux);

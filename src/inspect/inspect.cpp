@@ -184,6 +184,8 @@ void inspect_image(bool dump_header, bool extract, bool strict) {
                failed == 1 ? "check" : "checks");
     if (extract)
         check_delivered(walk.written);
-    if (strict && extract)
+    if (strict && extract) {
         commit_outputs(true);
+        report_saved(walk.written); // the files are named only once all are in place
+    }
 }

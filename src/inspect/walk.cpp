@@ -75,7 +75,8 @@ void extract_data(walk_state& walk, uint8_t mask, int32_t length) {
     }
     const char* name = ctx.component_names[component];
     open_output(name, components[component].name);
-    report(0, " Save Component to  = %s", shown(name));
+    if (!walk.hold)
+        report_saved(static_cast<uint8_t>(1u << component));
     copy_data(length, true);
     walk.written = static_cast<uint8_t>(walk.written | 1u << component);
     if (walk.hold)
@@ -109,6 +110,12 @@ bool walk_upload(walk_state& walk, uint8_t components) {
 }
 
 } // namespace
+
+void report_saved(uint8_t mask) {
+    for (int component = 0; component < component_count; ++component)
+        if ((mask >> component & 1) != 0)
+            report(0, " Save Component to  = %s", shown(ctx.component_names[component]));
+}
 
 uint8_t named_unwritten(uint8_t written) {
     unsigned missing = 0;

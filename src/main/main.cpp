@@ -25,9 +25,10 @@ int main(int argc, char** argv) {
         name = alloc_zeroed(name_buffer_size);
     install_signal_handlers();
 
+    answer_help_or_version(argc, argv);
+    opts.strict = strict_from_environment();
     parse_options(argc, argv, opts);
     select_mode(opts);
-    opts.strict = strict_from_environment();
     if (opts.create)
         create_image(opts.plan);
     else

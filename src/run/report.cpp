@@ -11,10 +11,6 @@
 
 namespace {
 
-const char usage_text[] = " Usage: %s <-c|-t|-x> [-v <rev>] [-e <rev>] -h <hpm_file> \\\n"
-                          "\t[-u <uboot_file:rev>] [-k <kernel_file:rev>] \\\n"
-                          "\t[-r <rfs_file:rev>] [-a <app_file:rev>]";
-
 int stdout_errno = 0;             // the first failure writing standard output
 void (*cleanup_hook)() = nullptr; // what the run registered for cleanup to release
 
@@ -80,11 +76,6 @@ void leave(int status) {
         status = status != 0 ? status : 1;
     }
     exit(status);
-}
-
-void usage() {
-    report(2, usage_text, ctx.program_name);
-    exit(2); // not reached: report ends the process for a non-zero status
 }
 
 const char* shown(const char* text, std::size_t size) {

@@ -1,4 +1,4 @@
-// Messages, cleanup, usage and the process's ways out.
+// Messages, cleanup and the process's ways out.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,6 @@ void cleanup(int signal_number);
 // The one way out: cleanup, a caught signal's notice and status 3, else a check that
 // standard output was written whole (status 1 when not, unless the status is non-zero).
 [[noreturn]] void leave(int status);
-[[noreturn]] void usage();
 char* alloc_zeroed(std::size_t size);
 // The text as it may be printed: printable ASCII as it is, any other byte as \x0A or \x9B,
 // so that no file name or description adds a line to the output or drives a terminal. Reads

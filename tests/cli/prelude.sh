@@ -114,3 +114,6 @@ on_tmpfs() {
     # shellcheck disable=SC2016 # expanded by the sh that mounts
     mounted 'mount -t tmpfs -o size="$2"k tmpfs "$1" 2>/dev/null || exit 99; cd "$1" && eval "$3"' "$@"
 }
+
+# The bash completion of the source tree, for the rows that load it.
+completion=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../../completion/hpmimg.bash")
