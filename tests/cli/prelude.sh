@@ -116,4 +116,5 @@ on_tmpfs() {
 }
 
 # The bash completion of the source tree, for the rows that load it.
+# shellcheck disable=SC2034 # used by the transcripts
 completion=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../../completion/hpmimg.bash")
