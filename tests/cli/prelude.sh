@@ -115,6 +115,36 @@ on_tmpfs() {
     mounted 'mount -t tmpfs -o size="$2"k tmpfs "$1" 2>/dev/null || exit 99; cd "$1" && eval "$3"' "$@"
 }
 
+# c: create mode's options up to the image's name, revisions 1.0 (hpmimg $c fw.hpm -k k); exported
+# for the scripts that `mounted` runs.
+export c="-c -v 1.0 -e 1.0 -h"
+
+# can_trace: whether strace runs here.
+can_trace() {
+    strace -o /dev/null true 2>/dev/null
+}
+
+# held NAME CALL ACTION ARGS...: runs hpmimg ARGS, its output in ../out, under strace, which holds
+# it for a second in its first CALL on the file NAME (at the call's return where phase=exit);
+# runs the shell command ACTION meanwhile, with the tool's process ID in pid, and prints the
+# status and the count of notices. strace finds the call by the file it names, not by counting.
+held() {
+    local tracer status
+    ASAN_OPTIONS=detect_leaks=0 strace --seccomp-bpf -f --quiet=all -o /dev/null -P "$1" -e trace="$2" \
+        -e inject="$2":delay_"${phase:-enter}"=1000000:when=1 hpmimg "${@:4}" >../out 2>&1 &
+    tracer=$!
+    for _ in $(seq 500); do # until the tool sits in the held call: stopped twice, 0.2 s apart
+        kill -0 $tracer 2>/dev/null || break
+        read -r pid 2>/dev/null </proc/$tracer/task/$tracer/children
+        status=/proc/$pid/status
+        grep -qs 'tracing stop' "$status" && sleep 0.2 && grep -qs 'tracing stop' "$status" && break
+        sleep 0.01
+    done
+    eval "$3"
+    wait $tracer 2>/dev/null
+    echo "[$?] notices $(grep -c caught ../out)"
+}
+
 # The bash completion of the source tree, for the rows that load it.
 # shellcheck disable=SC2034 # used by the transcripts
 completion=$(realpath "$(dirname "${BASH_SOURCE[0]}")/../../completion/hpmimg.bash")
