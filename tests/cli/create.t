@@ -82,12 +82,11 @@ The target device comes from the first key in the RFS, Kernel, U-Boot, APP or im
   03
   07
 
-A later option replaces an earlier one, a shorter name too; the revision stays unless a new
-one is given:
+A later option replaces an earlier one, a shorter name too (what it does to the revision is
+in strict.t's table):
 
-  $ printf K > k
-  $ hpmimg -c -v 1.0 -e 1.0 -h k.hpm -k zImage:2.6.1 -k k && bytes k.hpm 38 12
-  02 02 fc 02 61 00 00 00 00 6b 00 00
+  $ printf K > k; hpmimg $c k.hpm -k zImage -k k && bytes k.hpm 47 3
+  6b 00 00
 
 Every check of the command line runs before the image is opened, so the image is left as it
 was:

@@ -108,15 +108,12 @@ status:
 Revisions are checked as they are read, in every mode, before any mode check (the table
 of revisions is in strict.t):
 
-  $ for args in "-x -e 4294967296.0 -h img" "-c -t -v 1.2 -r rfs:9" "-k zImage: -h img" \
-  >     "-u boot.bin:99999999999999999999.1 -h img"; do hpmimg $args; echo "[$?]"; done
-   hpmimg: FW revision is out of supported BCD+ range
+  $ for args in "-x -e 1.x -h img" "-c -t -v 1.2 -r rfs:9" "-k zImage: -h img"; do hpmimg $args; echo "[$?]"; done
+   hpmimg: FW revision is too short, expected something like 1.2.3
   [1]
    hpmimg: FW revision is too short, expected something like 1.2.3
   [1]
    hpmimg: invalid FW revision, expected something like 1.2.3
-  [1]
-   hpmimg: FW revision is out of supported BCD+ range
   [1]
 
 Messages carry the name the tool was started by:

@@ -83,7 +83,7 @@ strict mode's, where it differs. The first rows are the revisions both take:
   >     rm -f r.hpm; echo "[$status]$out"; }
   $ for args in k:1.2.3 k:1.2 k:1.2.9 k:1.2.10 k:1.2.15 k:1.0.12 k:3.10.4 k:128.10.255 k:0.0 k:01.02.003 \
   >     k:1.2.3rc k:1.2.3.4 k:1.2-rc1 k:+1.2 "'k: 2. 6.1'" "'k:1.2 '" k:-4294967295.1 "k:''" "'k:   '" k:7 \
-  >     k:abc k:1. k:.5 k:1.x k:129.0 k:1.11 k:1.2.256 k:-1.0 k:1.-1 \
+  >     k:abc k:1. k:.5 k:1.x k:129.0 k:1.11 k:1.2.256 k:4294967296.0 k:99999999999999999999.1 k:-1.0 k:1.-1 \
   >     "k 1.0" k "k:1.0 -k k" "k:1.0 -v 2.0.0.1" "k:1.0 -e +1.0" "k:1.0 -u k -u k:1.0"; do
   >     default=$(pack 0 "-k $args"); strict=$(pack 1 "-k $args"); printf '%-24s%s\n' "-k $args" "$default"
   >     [ "$strict" = "$default" ] || echo "$strict"; done
@@ -131,6 +131,10 @@ strict mode's, where it differs. The first rows are the revisions both take:
   [1] hpmimg: -k 'k:1.11': FW revision is out of supported BCD+ range (major 0 to 128, minor 0 to 10, patch 0 to 255)
   -k k:1.2.256            [1] hpmimg: FW revision is out of supported BCD+ range
   [1] hpmimg: -k 'k:1.2.256': FW revision is out of supported BCD+ range (major 0 to 128, minor 0 to 10, patch 0 to 255)
+  -k k:4294967296.0       [1] hpmimg: FW revision is out of supported BCD+ range
+  [1] hpmimg: -k 'k:4294967296.0': FW revision is out of supported BCD+ range (major 0 to 128, minor 0 to 10, patch 0 to 255)
+  -k k:99999999999999999999.1[1] hpmimg: FW revision is out of supported BCD+ range
+  [1] hpmimg: -k 'k:99999999999999999999.1': FW revision is out of supported BCD+ range (major 0 to 128, minor 0 to 10, patch 0 to 255)
   -k k:-1.0               [1] hpmimg: FW revision is out of supported BCD+ range
   [1] hpmimg: -k 'k:-1.0': FW revision has text before or after its numbers, expected something like 1.2.3
   -k k:1.-1               [1] hpmimg: FW revision is out of supported BCD+ range
@@ -147,6 +151,18 @@ strict mode's, where it differs. The first rows are the revisions both take:
   [1] hpmimg: -e '+1.0': FW revision has text before or after its numbers, expected something like 1.2.3
   -k k:1.0 -u k -u k:1.0  [0] 01 00 00 00 00 00 = 1.0.0 1.0.0 1.0.0
   [1] hpmimg: -u 'k': no revision after the file name, expected file:revision
+
+Bytes that no revision given packs to, as an image made elsewhere may hold them: each row is
+the minor byte and the four AUX bytes written into the Upload record, and what the dump prints
+of them (the AUX byte counts only where the high digit is 0):
+
+  $ hpmimg $c r.hpm -k k; for b in ff01020300 05000000ff 2300000005 bc00000000 de00000000; do
+  >     patch r.hpm 42 $b; echo "$b$(hpmimg -h r.hpm | grep -A1 'n FW' | cut -d= -f2 | tr -d '\n')"; done
+  ff01020300 0._._ 0x01 0x02 0x03 0x00
+  05000000ff 0.5.255 0x00 0x00 0x00 0xFF
+  2300000005 0.2.3 0x00 0x00 0x00 0x05
+  bc00000000 0.-.. 0x00 0x00 0x00 0x00
+  de00000000 0.:., 0x00 0x00 0x00 0x00
 
 In every mode, a stray argument is refused before the image is looked at; the default
 ignores it:
