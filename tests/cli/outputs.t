@@ -3,6 +3,7 @@ files of the folder that changed since, and the temporary files left, if any:
 
   $ seq 99999 | head -c 200000 > k; hpmimg $c fw.hpm -k k; cp k k.out; sums() { md5sum * > ../sums 2> /dev/null; }
   $ sums; kept() { md5sum -c ../sums 2>/dev/null | grep -v ': OK$'; ls -A | grep hpmimg-; echo kept; }
+  $ x() { hpmimg -x -h fw.hpm "$@"; }
 
 A file system that fills up, the file size limit and a signal leave the old file in place
 (a sparse 64 MiB component, and an image holding one, keep create and extract busy).
@@ -13,7 +14,7 @@ since the new file has no name until it is complete:
   $ mkdir ../full; on_tmpfs ../full 300 'cp ../run/fw.hpm . && hpmimg $c fw.hpm -k ../run/k; cmp fw.hpm ../run/fw.hpm && ls'
    Error: close('fw.hpm') failed, No space left on device
   fw.hpm
-  $ (ulimit -f 100; hpmimg $c fw.hpm -k k; hpmimg -x -h fw.hpm -k k.out | tail -1); kept
+  $ (ulimit -f 100; hpmimg $c fw.hpm -k k; x -k k.out | tail -1); kept
    Error: close('fw.hpm') failed, File too large
    Error: close('k.out') failed, File too large
   kept
@@ -63,7 +64,7 @@ where it had none; a symbolic link stays, and another hard link keeps the old fi
 
   $ umask 027; chmod 604 k.out; ln -s k.out k-out-link; ln k.out k.old
   $ hpmimg $c two.hpm -u k -k k
-  $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; hpmimg -x -h fw.hpm -k k-out-link > /dev/null
+  $ hpmimg -x -h two.hpm -u new1 -k new2 > /dev/null; x -k k-out-link > /dev/null
   $ stat -c '%A %h %n' new1 new2 k.out *link*
   -rw-r----- 1 new1
   -rw-r----- 1 new2
@@ -72,7 +73,7 @@ where it had none; a symbolic link stays, and another hard link keeps the old fi
   $ mkdir acl; cp k acl/own; cp k acl/plain
   $ if setfacl -m u:1001:rw acl/own 2> /dev/null && setfacl -d -m u:1001:rw,g::rw acl; then
   >     hpmimg -x -h two.hpm -u acl/new -k acl/own > /dev/null; : > acl/shell
-  >     hpmimg -x -h fw.hpm -k acl/plain > /dev/null
+  >     x -k acl/plain > /dev/null
   >     for f in acl/*; do echo "$f:" $(getfacl -cnE $f); done
   > else echo "skip: no ACLs here (no setfacl, or a file system without them)"; fi
   acl/new: user::rw- user:1001:rw- group::rw- mask::rw- other::---
@@ -88,12 +89,10 @@ which may not set one on another user's file:
 
   $ as_user() { setpriv --reuid 1002 --regid 1002 --groups 2000 "$@"; }
   $ if [ "$(id -u)" = 0 ] && chmod 711 .. && as_user test -r k 2> /dev/null; then
-  >     install -m 755 "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group
-  >     chgrp 2000 group; chmod 644 fw.hpm; for f in open/nobody open/other group/file open/unread; do cp k $f; done
-  >     chown 65534:65534 open/nobody; chmod 4755 open/nobody; chown 1001:1001 open/other
-  >     chmod 6755 open/other; chown 1001:2000 group/file; chmod 2664 group/file
-  >     chown 1002 open/unread; chmod 200 open/unread
-  >     hpmimg -x -h fw.hpm -k open/nobody > /dev/null; cp -p open/other open/fowner
+  >     install -m 755 "$(command -v hpmimg)" ../user-hpmimg; mkdir -m 777 open; mkdir -m 775 group; chgrp 2000 group
+  >     for f in open/nobody:65534:65534:4755 open/other:1001:1001:6755 group/file:1001:2000:2664 open/unread:1002:0:200
+  >     do IFS=: read -r f u g m <<< $f; cp k $f; chown $u:$g $f; chmod $m $f; done; chmod 644 fw.hpm
+  >     x -k open/nobody > /dev/null; cp -p open/other open/fowner
   >     setpriv --inh-caps -fowner --bounding-set -fowner hpmimg -x -h fw.hpm -k open/fowner > /dev/null
   >     for f in open/other group/file open/unread; do as_user ../user-hpmimg -x -h fw.hpm -k $f > /dev/null; done
   >     stat -c '%u:%g %a %n' open/* group/*
@@ -197,7 +196,7 @@ before anything is written:
   $ hpmimg -c -v 1.0 -h /dev/stdout -k k > so.hpm; echo "[$?]"; cat so.hpm
   [1]
    Error: HPM image file '/dev/stdout' is standard output
-  $ hpmimg -x -h fw.hpm -k /dev/stdout | cat; hpmimg -x -h fw.hpm -k /dev/null | tail -1
+  $ x -k /dev/stdout | cat; x -k /dev/null | tail -1
    Error: Kernel file '/dev/stdout' is standard output
    MD5 Checksum       = OK
 
@@ -220,7 +219,7 @@ components is refused before anything is written, whether it exists or not, unde
 spelling: a second name, a link (also one in another folder, relative or absolute), a hard
 link; the image too. The kernel follows 40 links in a name, and so does the tool:
 
-  $ hpmimg -x -h fw.hpm -u u.out -k k.out -a a.out | tail -3; echo "[${PIPESTATUS[0]}]"; ls u.out
+  $ x -u u.out -k k.out -a a.out | tail -3; echo "[${PIPESTATUS[0]}]"; ls u.out
    MD5 Checksum       = OK
    Error: the image holds no U-Boot to write to 'u.out'
    Error: the image holds no APP to write to 'a.out'
@@ -230,7 +229,7 @@ link; the image too. The kernel follows 40 links in a name, and so does the tool
   $ mkdir sub other; ln -s new lnk; ln -s ../sub/t other/rel; ln -s "$PWD/sub/t" other/abs; ln k.out hard
   $ for args in "-u same -k same -r same" "-u new -k ./new" "-u lnk -k sub/../new" \
   >     "-u other/rel -k sub/t" "-u sub/t -k other/abs" "-u k.out -a hard" "-k ./sub/../fw.hpm"; do
-  >     hpmimg -x -h fw.hpm $args | grep Error; done; ls same new sub/t
+  >     x $args | grep Error; done; ls same new sub/t
    Error: Kernel file 'same' is also the U-Boot file
    Error: Kernel file './new' is also the U-Boot file
    Error: Kernel file 'sub/../new' is also the U-Boot file
@@ -243,7 +242,7 @@ link; the image too. The kernel follows 40 links in a name, and so does the tool
   ls: cannot access 'sub/t': No such file or directory
   [2]
   $ ln -s end l40; for n in $(seq 39 -1 0); do ln -s l$((n + 1)) l$n; done
-  $ hpmimg -x -h fw.hpm -k l1 | tail -1; hpmimg -x -h fw.hpm -k l0 | tail -1; cmp k end && ls -l l1 | cut -c1
+  $ x -k l1 | tail -1; x -k l0 | tail -1; cmp k end && ls -l l1 | cut -c1
    MD5 Checksum       = OK
    Error: open('l0', write) failed, Too many levels of symbolic links
   l
@@ -253,7 +252,8 @@ its folder, makes too long a name is refused, and stays a link, as is a name of 
 Where the rename onto the target cannot succeed, in an append-only folder or onto an immutable
 file, the run is refused before anything is made; a new file in an append-only folder is
 linked to its name, never given a temporary name that could not be removed there, so it is
-refused where another file takes its name meanwhile, or where /proc is missing:
+refused where another file takes its name meanwhile (while the run is stopped), or where /proc
+is missing:
 
   $ long=$(printf '%0250d/' $(seq 16))$(printf %075d 0); mkdir -p $long
   $ for n in 1 2; do hpmimg $c $long/fw -k k; done
@@ -262,22 +262,18 @@ refused where another file takes its name meanwhile, or where /proc is missing:
   l
   $ hpmimg $c $(printf %0256d 0) -k k | cut -c1-13
    Error: open(
-  $ rm -r 0*; mkdir fixed; cp fw.hpm fixed; cp fw.hpm frozen.hpm
-  $ if chattr +a fixed 2> /dev/null; then chattr +i frozen.hpm
+  $ rm -r 0*; mkdir fixed taken; cp fw.hpm fixed; cp fw.hpm frozen.hpm
+  $ if chattr +a fixed taken 2> /dev/null; then chattr +i frozen.hpm
   >     for out in fixed/fw.hpm fixed/new.hpm frozen.hpm; do hpmimg $c $out -k k; done
-  >     chattr -a fixed; chattr -i frozen.hpm; ls -A fixed
+  >     hpmimg $c taken/fw.hpm -r rfs.img & busy $!; kill -STOP $!; echo theirs > taken/fw.hpm; kill -CONT $!; wait $!
+  >     chattr -a fixed taken; chattr -i frozen.hpm; ls -A fixed; cat taken/*
   > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
    Error: open('fixed/fw.hpm', write) failed, Operation not permitted
    Error: open('frozen.hpm', write) failed, Operation not permitted
-  fw.hpm
-  new.hpm
-  $ mkdir taken; if chattr +a taken 2> /dev/null && can_trace; then
-  >     h k close 'echo theirs > taken/fw.hpm' $c taken/fw.hpm -k k; tail -1 ../out
-  >     chattr -a taken; ls -A taken; else echo "skip: no strace, or no append-only folders here"; fi
-  [1] notices 0
-  kept
    Error: link('taken/fw.hpm') failed, File exists
   fw.hpm
+  new.hpm
+  theirs
   $ mkdir late; if chattr +a late 2> /dev/null; then mounted 'mount -t tmpfs tmpfs /proc || exit 99
   >     hpmimg $c late/fw.hpm -k k 2> /dev/null; ls -A late'; chattr -a late
   > else echo "skip: no append-only folders here (no CAP_LINUX_IMMUTABLE, or a file system without them)"; fi
@@ -319,11 +315,11 @@ one that is also an input is refused:
 
   $ hpmimg $c >(gzip > fw.gz) -k k; wait $!; zcat fw.gz > gz.hpm; hpmimg -t -h gz.hpm | tail -1
    MD5 Checksum       = OK
-  $ hpmimg -x -h fw.hpm -k /dev/fd/3 3> >(wc -c > count) > out; wait $!; grep Save out; cat count
+  $ x -k /dev/fd/3 3> >(wc -c > count) > out; wait $!; grep Save out; cat count
    Save Component to  = /dev/fd/3
   200000
   $ exec 4> victim; rm victim
-  $ hpmimg -x -h fw.hpm -k /proc/self/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
+  $ x -k /proc/self/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
    Save Component to  = /proc/self/fd/4
   200000
   0
@@ -332,9 +328,7 @@ one that is also an input is refused:
    Error: Kernel file '/dev/fd/4' is the image file itself
   $ hpmimg -x -h /dev/fd/4 -k /proc/self/fd/4 | tail -1; cmp fw.hpm /dev/fd/4
    Error: Kernel file '/proc/self/fd/4' is the image file itself
-  $ sums; hpmimg -x -h fw.hpm -k /proc/self/fd/3 3<&- | tail -1
-   Error: Kernel file '/proc/self/fd/3' is the image file itself
-  $ hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&- | tail -2; kept
+  $ sums; hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&- | tail -2; kept
    Action Data Length = 200000
    Error: Kernel file '/dev/fd/3' is the image file itself
   kept
