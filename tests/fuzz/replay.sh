@@ -9,10 +9,10 @@
 # and so on every image create mode made.
 # Every run says how it ended: an error line, or the MD5 line. A failure prints the status
 # (124 or 137: timed out; 128 + N: killed by signal N).
-# Usage: tests/fuzz/replay.sh hpmimg command...   (the command may start with an emulator)
+# Usage: tests/fuzz/replay.sh HPMIMG_BINARY [EMULATOR WORDS...]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-tool=("$@")
+tool=("${@:2}" "$1")
 export ASAN_OPTIONS=exitcode=99 UBSAN_OPTIONS=exitcode=99:print_stacktrace=1 TZ=UTC
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
