@@ -59,7 +59,7 @@ The description keeps a directory part as given. A component option without a fi
 still sets its bit in both masks; only the named components are packed:
 
   $ mkdir -p fw/v2 && printf x > fw/v2/app
-  $ hpmimg -c -v 1.0 -e 1.0 -h dir.hpm -k :1.0 -a fw/v2/app
+  $ hpmimg $c dir.hpm -k :1.0 -a fw/v2/app
   $ bytes dir.hpm 19 2; bytes dir.hpm 35 3; bytes dir.hpm 38 20; stat -c %s dir.hpm
   07 0a
   01 0a f5
@@ -127,7 +127,7 @@ was:
 
 Failures to write:
 
-  $ for image in missing/out.hpm . /dev/full; do hpmimg -c -v 1.0 -e 1.0 -h $image -u zImage; echo "[$?]"; done
+  $ for image in missing/out.hpm . /dev/full; do hpmimg $c $image -u zImage; echo "[$?]"; done
    Error: open('missing/out.hpm', write) failed, No such file or directory
   [1]
    Error: open('.', write) failed, Is a directory

@@ -11,7 +11,7 @@ changes nothing (`signalled` starts the tool with SIGINT and SIGQUIT not ignored
   $ stop() { local signal=$1; shift; signalled "$@" > out 2>&1 & local pid=$!; busy $pid
   >     kill -HUP $pid; kill -$signal $pid; sleep 0.001; kill -$signal $pid 2>/dev/null
   >     wait $pid; echo "[$?]$(tail -n 1 out), notices $(grep -c caught out), sanitizer $(grep -ci sanitizer out)"; }
-  $ for signal in INT QUIT TERM; do stop $signal -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img
+  $ for signal in INT QUIT TERM; do stop $signal $c out.hpm -r rfs.img
   >     stop $signal -t -h big.hpm; stop $signal -x -h big.hpm -r rfs.out; done
   [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
   [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
@@ -27,7 +27,7 @@ An input cut short while it is read ends the run with the read error and status 
 
   $ shrink() { local input=$1; shift; hpmimg "$@" > out 2>&1 & local pid=$!; busy $pid
   >     truncate -s 20M $input; wait $pid; echo "[$?] $(grep -o 'Error: input file fread' out)"; }
-  $ for args in "rfs.img -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img" "big.hpm -t -h big.hpm" \
+  $ for args in "rfs.img $c out.hpm -r rfs.img" "big.hpm -t -h big.hpm" \
   >     "big.hpm -x -h big.hpm -r rfs.out"; do shrink $args
   >     truncate -s 512M rfs.img; truncate -s 536871005 big.hpm; done
   [1] Error: input file fread
@@ -79,7 +79,7 @@ pipe is full before the tool starts): nothing on standard error, status 3. There
 signal ends a run stuck in its cleanup at once, and leaves a notice being written be, to the
 watchdog (the run still waits 0.3 seconds after it):
 
-  $ printf x > x.bin; hpmimg -c -v 1.0 -e 1.0 -h tiny.hpm -u x.bin
+  $ printf x > x.bin; hpmimg $c tiny.hpm -u x.bin
   $ sleep 60 < last & reader=$!; { head -c 64K /dev/zero; exec hpmimg -t -h tiny.hpm 2> err; } > last &
   $ ended $! TERM pipe_w; cat err; gone $reader
   [3]
@@ -87,7 +87,7 @@ watchdog (the run still waits 0.3 seconds after it):
   $ { head -c 64K /dev/zero; signalled -x -h big.hpm -r fifo.out; } > last & ended $! TERM pipe_w INT; gone $readers
   [3]
   $ sleep 60 < last & reader=$!
-  $ { head -c 64K /dev/zero; signalled -c -v 1.0 -e 1.0 -h out.hpm -r rfs.img; } > last &
+  $ { head -c 64K /dev/zero; signalled $c out.hpm -r rfs.img; } > last &
   $ busy $!; kill -TERM $!; blocked $! pipe_w; kill -INT $!; sleep 0.3; kill -0 $! && echo waits
   >     wait $!; echo "[$?]"; gone $reader
   waits

@@ -4,7 +4,7 @@ mode with status 1 and a last line that counts the failed checks. Unset, empty o
 verdict leaves the status at 0, as the dump alone tells; any other value is refused before
 the options are read:
 
-  $ head -c 3000 /dev/zero > u; seq 99999 | head -c 200000 > k; hpmimg -c -v 1.0 -e 1.0 -h fw.hpm -u u -k k
+  $ head -c 3000 /dev/zero > u; seq 99999 | head -c 200000 > k; hpmimg $c fw.hpm -u u -k k
   $ for f in header:34 action:37 data:9000 trailer:203110; do cp fw.hpm ${f%:*}; flip ${f%:*} ${f#*:}; done
   $ head -c -1 fw.hpm > cut; { cat fw.hpm; echo long; } > long
   $ for f in fw.hpm header action data trailer cut long; do printf %s "$f:"
@@ -28,7 +28,7 @@ The "Save Component to" lines follow the MD5 line once the files are in place; n
 printed otherwise. An output that is a pipe cannot wait: it gets the data as it comes, the
 status tells the verdict, and so does its line:
 
-  $ truncate -s 32M r; hpmimg -c -v 1.0 -e 1.0 -h big.hpm -u u -r r; echo old > u.out
+  $ truncate -s 32M r; hpmimg $c big.hpm -u u -r r; echo old > u.out
   $ left() { echo "$1 $(cmp -s u.out u && echo new || cat u.out) $(ls -A | grep -c 'hpmimg-\|[kr].out')"; }
   $ for f in data fw.hpm; do HPMIMG_STRICT=1 hpmimg -x -h $f -k k.out -u u.out > out; left "[$?]"
   >     grep -A2 MD5 out; done
@@ -78,7 +78,7 @@ alters is refused, before anything is read or written. Each row: the arguments a
 record's revision bytes (major, minor, aux) and the revisions the dump prints back; under it
 strict mode's, where it differs. The first rows are the revisions both take:
 
-  $ printf K > k; pack() { out=$(export HPMIMG_STRICT=$1; eval "hpmimg -c -v 1.0 -e 1.0 -h r.hpm $2"); status=$?
+  $ printf K > k; pack() { out=$(export HPMIMG_STRICT=$1; eval "hpmimg $c r.hpm $2"); status=$?
   >     [ ! -e r.hpm ] || out=" $(bytes r.hpm 41 6) = $(hpmimg -h r.hpm | sed -n 's/.*FW Revision *= //p' | xargs)"
   >     rm -f r.hpm; echo "[$status]$out"; }
   $ for args in k:1.2.3 k:1.2 k:1.2.9 k:1.2.10 k:1.2.15 k:1.0.12 k:3.10.4 k:128.10.255 k:0.0 k:01.02.003 \
