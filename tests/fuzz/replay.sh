@@ -18,7 +18,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/inputs" "$work/run"
 "$root/fuzz/make_corpus.sh" "$work/inputs" "${tool[@]}"
-# shellcheck source=../cli/prelude.sh
+# shellcheck source=tests/cli/prelude.sh
 . "$root/tests/cli/prelude.sh" # hex
 for finding in "$root"/fuzz/regressions/*.hex; do
     [ ! -e "$finding" ] || hex "$(cat "$finding")" >"$work/inputs/regression-$(basename "$finding" .hex).hpm"
