@@ -31,11 +31,11 @@ else
 fi
 
 # The script: every command followed by a marker line carrying its status.
-awk -v prelude="$here/prelude.sh" '
-    BEGIN { print "exec 2>&1"; print ". \"" prelude "\"" }
-    /^  \$ / { if (open) print "printf \"\\n@@@ %d\\n\" \"$?\""; print substr($0, 5); open = 1; next }
-    /^  > / { print substr($0, 5); next }
-    END { if (open) print "printf \"\\n@@@ %d\\n\" \"$?\"" }
+awk -v prelude="$here/prelude.sh" -v mark='printf "\\n@@@ %d\\n" "$?"' '
+    BEGIN { print "exec 2>&1\n. \"" prelude "\"" }
+    /^  \$ / && open++ { print mark }
+    /^  [$>] / { print substr($0, 5) }
+    END { if (open) print mark }
 ' "$transcript" >"$work/script.sh"
 
 (cd "$work/run" && PATH="$work/bin:$PATH" TZ=UTC LC_ALL=C bash "$work/script.sh" >"$work/output" </dev/null) || true
@@ -45,11 +45,7 @@ awk -v prelude="$here/prelude.sh" '
 # The transcript as it should read with the actual output in place of the expected one.
 awk -v output="$work/output" -v skipped="$work/skipped" '
     function flush_output(   line, n, i, status) {
-        n = 0
-        while ((getline line < output) > 0) {
-            if (line ~ /^@@@ [0-9]+$/) break
-            lines[++n] = line
-        }
+        while ((getline line < output) > 0 && line !~ /^@@@ [0-9]+$/) lines[++n] = line
         if (n == 2 && lines[1] ~ /^skip: / && lines[2] == "") {
             print lines[1] >> skipped
             for (i = 1; i <= expected; i++) print want[i]

@@ -15,7 +15,7 @@ if [ "$1" = inputs ]; then
     exec ./hpmimg -c -v 1.0 -e 1.0 -h old.hpm -k kernel.bin:1.0
 fi
 cd "$2"
-(cd "$3" && md5sum src.hpm old.hpm kernel.bin rfs.bin old.bin) >sums
+(cd "$3" && md5sum -- *.hpm *.bin) >sums
 status=0
 want() { # CHOICES FILE...: prints which input each file holds, else absent, 0 bytes, its size
     local file got

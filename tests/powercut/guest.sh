@@ -31,6 +31,7 @@ run() { # the status wanted, then the command
     [ $got = "$want" ] || { say "FAIL: status $got, not $want: $*"; cat /tmp/out; }
 }
 image() { ./hpmimg -c -v 1.0 -e 1.0 -h "$@" -k kernel.bin:1.0; } # PATH [-r rfs.bin:1.0]
+x() { ./hpmimg -x -h src.hpm "$@"; }
 for disk in ext4:commit=1 ext4-noda:commit=1,noauto_da_alloc vfat:rw vfat-badflush:rw; do
     mkdir "/mnt/${disk%:*}"
     mount -o "${disk#*:}" "/dev/pc-${disk%:*}" "/mnt/${disk%:*}" || say "FAIL: mount $disk"
@@ -47,11 +48,11 @@ after)
     for fs in ext4 ext4-noda; do
         run 0 image "/mnt/$fs/new.hpm" -r rfs.bin:1.0
         run 0 image "/mnt/$fs/old.hpm" -r rfs.bin:1.0
-        run 0 ./hpmimg -x -h src.hpm -k "/mnt/$fs/new.bin"
-        run 0 ./hpmimg -x -h src.hpm -r "/mnt/$fs/old.bin"
+        run 0 x -k "/mnt/$fs/new.bin"
+        run 0 x -r "/mnt/$fs/old.bin"
     done
-    run 0 ./hpmimg -x -h src.hpm -k /mnt/vfat/new.bin -r /mnt/vfat/old.bin
-    run 1 ./hpmimg -x -h src.hpm -k /mnt/vfat-badflush/old.bin
+    run 0 x -k /mnt/vfat/new.bin -r /mnt/vfat/old.bin
+    run 1 x -k /mnt/vfat-badflush/old.bin
     grep -qxF " Error: fsync('/mnt/vfat-badflush/old.bin') failed, Input/output error" /tmp/out ||
         say "FAIL: no flush error"
     say "runs done"
@@ -61,9 +62,9 @@ loop)
     for fs in ext4 ext4-noda; do
         while :; do
             image "/mnt/$fs/old.hpm" -r rfs.bin:1.0
-            ./hpmimg -x -h src.hpm -r "/mnt/$fs/old.bin"
+            x -r "/mnt/$fs/old.bin"
             image "/mnt/$fs/old.hpm"
-            ./hpmimg -x -h src.hpm -k "/mnt/$fs/old.bin"
+            x -k "/mnt/$fs/old.bin"
         done >/dev/null 2>&1 &
     done
     say looping
