@@ -30,32 +30,25 @@ done
 cmake --workflow --preset release
 rm -f build/release/hpmimg_*.deb
 (cd build/release && cpack -G DEB)
-debs=(build/release/hpmimg_*.deb)
-{ [ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ]; } || fail "cpack made no single .deb: ${debs[*]}"
-deb=$(realpath "${debs[0]}")
-echo "check-deb: $deb, $(stat -c %s "$deb") bytes"
+deb=$(echo "$PWD"/build/release/hpmimg_*.deb)
+[ -f "$deb" ] || fail "cpack made no single .deb: $deb"
 dpkg-deb --field "$deb" Package Version Architecture Depends
 
 command -v lintian >/dev/null || bash .ci/apt-install.sh lintian
 # Fails on errors and warnings; info and pedantic tags pass (and are not shown).
 lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings (above)"
-echo "check-deb: lintian: no errors or warnings"
 
 work=$(mktemp -d)
 trap '"${sudo[@]}" dpkg -r hpmimg || true; rm -rf "$work"' EXIT
 trap 'exit 130' INT TERM
 "${sudo[@]}" dpkg -i "$deb"
 
-# The installed tool creates an image (printing nothing, -e given) whose trailer is md5sum's
-# digest of the rest, and tests it sound. What it prints is tested by the suite and the
-# documents' examples.
+# The installed tool creates an image and finds it sound; what it prints and writes is tested
+# by the suite and the documents' examples.
 cd "$work"
 seq 1000 >zImage
-out=$(/usr/bin/hpmimg -c -v 1.2.3 -e 1.0 -h fw.hpm -k zImage:2.6.15) || fail "create mode ended with status $?"
-[ -z "$out" ] || fail "create mode printed: $out"
-[ "$(head -c -16 fw.hpm | md5sum | cut -c1-32)" = "$(tail -c 16 fw.hpm | od -An -tx1 | tr -d ' \n')" ] ||
-    fail "the image's MD5 trailer does not match md5sum"
-HPMIMG_STRICT=1 /usr/bin/hpmimg -t -h fw.hpm >/dev/null || fail "test mode finds the image damaged"
+{ /usr/bin/hpmimg -c -v 1.2.3 -e 1.0 -h fw.hpm -k zImage:2.6.15 && HPMIMG_STRICT=1 /usr/bin/hpmimg -t -h fw.hpm; } >/dev/null ||
+    fail "the installed tool failed to create and test an image"
 
 if command -v man >/dev/null; then
     page=$(env -u MANPATH man -w hpmimg) || fail "man -w hpmimg found no page"
