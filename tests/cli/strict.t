@@ -163,12 +163,3 @@ of them (the AUX byte counts only where the high digit is 0):
   2300000005 0.2.3 0x00 0x00 0x00 0x05
   bc00000000 0.-.. 0x00 0x00 0x00 0x00
   de00000000 0.:., 0x00 0x00 0x00 0x00
-
-In every mode, a stray argument is refused before the image is looked at; the default
-ignores it:
-
-  $ for strict in 0 1; do HPMIMG_STRICT=$strict hpmimg -t -h missing.hpm $'stray\e'; echo "[$?]"; done
-   Error: stat('missing.hpm') failed, No such file or directory
-  [1]
-   hpmimg: 'stray\x1B': neither an option nor the argument of one
-  [1]
