@@ -12,6 +12,13 @@ an image is in the README's examples; revisions are in strict.t):
    Save Component to  = a.out
   $ for c in u k r a; do cmp $c.bin $c.out || echo "$c differs"; done; rm *.out
 
+The MD5 line checks the trailer against md5sum's digest of every byte before it, for every
+length modulo MD5's 64-byte block, in one to three blocks (a header and 0 to 130 bytes that
+walk as Reserved actions, read in pieces of 3):
+
+  $ for n in $(seq 0 130); do { header; head -c $n lines; } > m; seal m; hpmimg -x -h m | tail -1; done | uniq -c
+      131  MD5 Checksum       = OK
+
 One changed byte shows in its own verdict and in the MD5 line, and nowhere else; the
 status stays 0. Bytes changed: RFS data, a header timeout, the Prepare checksum, the first
 Upload's checksum, the trailer:
