@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The fuzz leg of CI: builds the fuzz preset and fuzzes the inspector for a fixed time, one
 # worker, from the seed corpus alone (fuzz/make_corpus.sh), so that neither the harness nor
-# its build can rot unseen. Installs clang, libFuzzer's runtime and python3 (which writes the
-# seeds) with apt-get when missing. Prints the executions done; on a finding, the end of
-# libFuzzer's log and each finding as hex, for fuzz/regressions/, and fails.
+# its build can rot unseen. Installs clang and libFuzzer's runtime with apt-get when missing.
+# Prints the executions done; on a finding, the end of libFuzzer's log and each finding as
+# hex, for fuzz/regressions/, and fails.
 # Usage: .ci/fuzz.sh [seconds]    (default 30)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,7 +17,6 @@ links_fuzzer() {
 }
 missing=()
 links_fuzzer || missing+=(clang libclang-rt-dev)
-command -v python3 >/dev/null || missing+=(python3)
 bash .ci/apt-install.sh "${missing[@]}"
 
 work=$(mktemp -d)

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# What the test suite needs beyond CMake and a C++17 compiler: GoogleTest, without which the
-# unit tests are left out, and the tools some tests need, which skip rows or whole tests
-# where they are missing. Installs with apt-get (.ci/apt-install.sh) each package whose part is missing,
+# What the test suite needs beyond CMake and a C++17 compiler: the tools some tests need,
+# which skip rows or whole tests where they are missing. Installs with apt-get (.ci/apt-install.sh) each package whose part is missing,
 # so that `cmake --workflow --preset test` runs every test on a bare Debian machine and
 # nothing is skipped; quick when all is there. Where it cannot install (not root and no
 # sudo, or the install fails), it names on stderr each package still missing and what
@@ -11,10 +10,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # Each package, and what it serves.
-packages=(libgtest-dev python3 strace valgrind mount acl e2fsprogs)
+packages=(strace valgrind mount acl e2fsprogs)
 declare -A serves=(
-    [libgtest-dev]="the unit tests will not be built (GoogleTest is their framework)"
-    [python3]="fuzz_replay will skip (python3 writes its corpus and decodes its findings)"
     [strace]="the strace rows of cli.inspect and cli.outputs will skip"
     [valgrind]="valgrind.create_test_extract will skip"
     [mount]="the full-disk rows of cli.outputs will skip (they mount small tmpfs file systems)"
@@ -22,18 +19,7 @@ declare -A serves=(
     [e2fsprogs]="the append-only row of cli.outputs will skip (chattr)"
 )
 present() { # present PACKAGE: whether what the package provides is there
-    local dir
     case $1 in
-    libgtest-dev)
-        # The headers and the library, as find_package(GTest) wants them.
-        for dir in /usr /usr/local; do
-            [ -f "$dir/include/gtest/gtest.h" ] || continue
-            compgen -G "$dir/lib*/libgtest.*" >/dev/null ||
-                compgen -G "$dir/lib/*/libgtest.*" >/dev/null || continue
-            return 0
-        done
-        return 1
-        ;;
     acl) command -v setfacl >/dev/null ;;
     e2fsprogs) command -v chattr >/dev/null ;;
     *) command -v "$1" >/dev/null ;;

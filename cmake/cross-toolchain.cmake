@@ -20,7 +20,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# CTest runs every test program, and gtest_discover_tests its listing, through this.
+# CTest runs every test program through this.
 # qemu names 32-bit PowerPC "ppc". Statically linked programs (HPMIMG_STATIC) run without
 # the target's libraries, as on a board: no sysroot.
 string(REPLACE powerpc ppc hpmimg_qemu qemu-${CMAKE_SYSTEM_PROCESSOR})
