@@ -119,7 +119,7 @@ folder put in the target's place:
   >     for f in v w; do : > v; : > w; h $f /rename 'kill -TERM $pid' -x -h two.hpm -u v -k w
   >         for f in v w; do cmp -s $f k && echo "$f new" || echo "$f old"; done; done
   >     cp held.hpm held.old; h k close 'mv held.hpm moved.hpm' $c held.hpm -k k; cmp held.old moved.hpm
-  >     echo theirs > b; ln b b.keep; h held.hpm readlink 'mv b held.hpm' $c held.hpm -u k; wc -c < b.keep
+  >     echo theirs > b; ln b b.keep; h held.hpm openat 'mv b held.hpm' $c held.hpm -u k; wc -c < b.keep
   >     mkdir stage elsewhere gone; h k close 'mv stage staged; ln -s elsewhere stage' $c stage/new.hpm -k k
   >     find staged elsewhere; h k close 'rmdir gone' $c gone/new.hpm -k k; cat ../out
   >     cp k k2; h k2 openat 'ln -f held.hpm k2' $c held.hpm -k k2; grep Error ../out
