@@ -8,9 +8,8 @@ SIGINT, SIGQUIT and SIGTERM end create, test and extract with the notice (no new
 status 3, after a SIGHUP that is ignored; a second signal during the first one's cleanup
 changes nothing (`signalled` starts the tool with SIGINT and SIGQUIT not ignored):
 
-  $ stop() { local signal=$1; shift; signalled "$@" > out 2>&1 & local pid=$!; busy $pid
-  >     kill -HUP $pid; kill -$signal $pid; sleep 0.001; kill -$signal $pid 2>/dev/null
-  >     wait $pid; echo "[$?]$(tail -n 1 out), notices $(grep -c caught out), sanitizer $(grep -ci sanitizer out)"; }
+  $ stop() { signalled "${@:2}" > out 2>&1 & busy $!; kill -HUP $!; kill -$1 $!; sleep 0.001; kill -$1 $! 2>/dev/null
+  >     wait $!; echo "[$?]$(tail -n 1 out), notices $(grep -c caught out), sanitizer $(grep -ci sanitizer out)"; }
   $ for signal in INT QUIT TERM; do stop $signal $c out.hpm -r rfs.img
   >     stop $signal -t -h big.hpm; stop $signal -x -h big.hpm -r rfs.out; done
   [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
