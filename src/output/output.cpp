@@ -83,11 +83,11 @@ void refuse_shared(const output_file& out) {
     const char* const what = out.what;
     const bool exists = out.target.reached >= 0;
     if (exists && ctx.input != nullptr && is_file(fileno(ctx.input), out.target.file))
-        report(1, " Error: %s file '%s' is the image file itself", what, shown(out.name));
+        fail(1, " Error: %s file '%s' is the image file itself", what, shown(out.name));
     for (int n = 0; n + 1 < output_count; ++n)
         if (shares_target(outputs[n].target, outputs[n].temp.fd, out.target))
-            report(1, " Error: %s file '%s' is also the %s file", what, shown(out.name),
-                   outputs[n].what);
+            fail(1, " Error: %s file '%s' is also the %s file", what, shown(out.name),
+                 outputs[n].what);
 }
 
 // The new file: unnamed where the file system allows, linked to its name when complete (no
@@ -117,8 +117,7 @@ int make_new_file(output_file& out) {
 [[noreturn]] void commit_failed(const char* call, const output_file& failed, int error) {
     for (int n = output_count - 1; n >= 0; --n)
         take_back(outputs[n].temp, outputs[n].target.leaf);
-    report(1, " Error: %s('%s') failed, %s", call, shown(failed.name), strerror(error));
-    exit(1); // not reached: report ends the process for a non-zero status
+    fail(1, " Error: %s('%s') failed, %s", call, shown(failed.name), strerror(error));
 }
 
 // Puts the output in place so that a failed commit can take it back; false where only a
@@ -193,7 +192,7 @@ void place_for_good(output_file& out) {
 
 void check_flush(int error, const output_file& out) {
     if (error != 0)
-        report(1, " Error: fsync('%s') failed, %s", shown(out.name), strerror(error));
+        fail(1, " Error: fsync('%s') failed, %s", shown(out.name), strerror(error));
 }
 
 } // namespace
@@ -208,7 +207,7 @@ void open_output(const char* name, const char* what) {
     }
     drop_superseded(name);
     if (output_count == max_outputs)
-        report(1, " Error: open('%s', write) failed, %s", shown(name), strerror(EMFILE));
+        fail(1, " Error: open('%s', write) failed, %s", shown(name), strerror(EMFILE));
     output_file& out = outputs[output_count];
     out.name = name;
     out.what = what;
@@ -231,14 +230,14 @@ void start_writeback() {
 void finish_output() {
     const output_file& out = current();
     if (fflush(ctx.output) != 0)
-        report(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
+        fail(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
     const output_kind kind = out.target.kind;
     if (kind == output_kind::replacement || (kind == output_kind::new_file && !out.temp.unnamed))
         give_attributes(out.temp.fd, out.kept, kind == output_kind::replacement, out.name);
     // Before a new file takes its name, its data is on the disk; in place, all of it.
     check_flush(flush_file(fileno(ctx.output), kind != output_kind::in_place), out);
     if (close_slot(ctx.output) != 0)
-        report(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
+        fail(1, " Error: close('%s') failed, %s", shown(out.name), strerror(errno));
 }
 
 // Several outputs are put in place so that a failure can take back every one before it: the
