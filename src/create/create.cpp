@@ -4,7 +4,6 @@
 #include "format/records.h"
 #include "format/vocabulary.h"
 #include "output/output.h"
-#include "output/target.h"
 #include "run/context.h"
 #include "run/report.h"
 #include "run/streams.h"
@@ -42,6 +41,8 @@ int32_t component_size(int component) {
     if (info.st_size > INT32_MAX)
         fail(1, " Error: %s file '%s' is 2 GiB or more, too large for an image",
              components[component].name, shown(name));
+    if (is_output_file(info))
+        refuse_as_image(components[component].name, name);
     return static_cast<int32_t>(info.st_size);
 }
 
@@ -56,6 +57,7 @@ void check_before_opening(const image_plan& plan) {
              " %s: either U-Boot or Kernel or RFS or APP file shall be specified in create "
              "mode.",
              ctx.program_name);
+    look_up_output(ctx.image_name, "HPM image");
     // Readers walk an image with 32-bit positions, so the whole image must stay below 4 GiB.
     uint64_t image_size = image_header_size + action_header_size + trailer_size;
     for (int component = 0; component < component_count; ++component) {
@@ -67,14 +69,9 @@ void check_before_opening(const image_plan& plan) {
                  shown(name), strerror(errno));
         image_size += action_header_size + upload_body_size +
                       static_cast<uint64_t>(component_size(component));
-        if (same_file(name, ctx.image_name))
-            fail(1, " Error: %s file '%s' is the image file itself", components[component].name,
-                 shown(name));
     }
     if (image_size > UINT32_MAX)
         fail(1, " Error: the components add up to 4 GiB or more, too large for an image");
-    if (is_standard_output(ctx.image_name))
-        fail(1, " Error: HPM image file '%s' is standard output", shown(ctx.image_name));
 }
 
 // Reproducible builds (reproducible-builds.org) set SOURCE_DATE_EPOCH so that the same
@@ -188,9 +185,9 @@ void pack_component(int component, packed_revision revision) {
     const char* name = ctx.component_names[component];
     const int32_t size = component_size(component);
     open_input(name);
-    if (is_output_file(fileno(ctx.input)))
-        fail(1, " Error: %s file '%s' is the image file itself", components[component].name,
-             shown(name));
+    struct stat opened = {};
+    if (fstat(fileno(ctx.input), &opened) == 0 && is_output_file(opened))
+        refuse_as_image(components[component].name, name);
     const file_state before = input_state();
     write_upload_record(component, revision, size);
     copy_data(size, true);
@@ -205,7 +202,7 @@ void pack_component(int component, packed_revision revision) {
 void create_image(const image_plan& plan) {
     check_before_opening(plan);
     const int64_t fixed_time = fixed_build_time();
-    open_output(ctx.image_name, "HPM image");
+    open_output(ctx.image_name);
     start_digest(UINT64_MAX);
 
     const header_bytes header = build_header(plan, fixed_time);

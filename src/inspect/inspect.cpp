@@ -6,7 +6,6 @@
 #include "format/vocabulary.h"
 #include "inspect/walk.h"
 #include "output/output.h"
-#include "output/target.h"
 #include "run/context.h"
 #include "run/report.h"
 #include "run/streams.h"
@@ -107,21 +106,12 @@ bool pass_oem_data(const header_bytes& bytes, uint16_t oem_length, uint32_t size
 
 // Outputs that would mix the tool's lines into a file, overwrite the image, or write two
 // components into one, are refused before anything is written.
-void check_outputs() {
-    const char* const* names = ctx.component_names;
+void look_up_outputs() {
     for (int component = 0; component < component_count; ++component) {
-        const char* name = names[component];
-        const char* what = components[component].name;
-        if (name[0] == '\0')
+        if (ctx.component_names[component][0] == '\0')
             continue;
-        if (is_standard_output(name))
-            fail(1, " Error: %s file '%s' is standard output", what, shown(name));
-        if (same_file(name, ctx.image_name))
-            fail(1, " Error: %s file '%s' is the image file itself", what, shown(name));
-        for (int other = 0; other < component; ++other)
-            if (same_file(names[other], name))
-                fail(1, " Error: %s file '%s' is also the %s file", what, shown(name),
-                     components[other].name);
+        look_up_output(ctx.component_names[component], components[component].name);
+        refuse_image_output();
     }
 }
 
@@ -159,9 +149,9 @@ bool check_trailer(uint32_t end) {
 } // namespace
 
 void inspect_image(bool dump_header, bool extract, bool strict) {
-    if (extract)
-        check_outputs();
     const uint32_t size = open_image();
+    if (extract)
+        look_up_outputs();
     const header_bytes bytes = read_header(size);
     const image_header header = parse_header(bytes);
     check_signature(header);

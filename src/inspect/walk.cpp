@@ -74,7 +74,7 @@ void extract_data(walk_state& walk, uint8_t mask, int32_t length) {
         return;
     }
     const char* name = ctx.component_names[component];
-    open_output(name, components[component].name);
+    open_output(name);
     if (!walk.hold)
         report_saved(static_cast<uint8_t>(1u << component));
     copy_data(length, true);

@@ -345,7 +345,8 @@ whose ACL it then cannot read either, is left as it was:
 
 Names of descriptors are written as the shell writes them, in place where they lead to a pipe
 or to a file that no name reaches (a deleted one); no file is made after a link's text, and
-one that is also an input is refused:
+one that is also an input, the tool's own descriptor of the image too, is refused before
+anything is written:
 
   $ hpmimg -c -v 1.0 -e 1.0 -h >(gzip > fw.gz) -k k; wait $!; zcat fw.gz > gz.hpm; hpmimg -t -h gz.hpm | tail -1
    MD5 Checksum       = OK
@@ -364,8 +365,7 @@ one that is also an input is refused:
    Error: Kernel file '/proc/self/fd/4' is the image file itself
   $ md5sum * > ../sums 2> /dev/null; hpmimg -x -h fw.hpm -k /proc/self/fd/3 3<&- | tail -1
    Error: Kernel file '/proc/self/fd/3' is the image file itself
-  $ hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&- | tail -2; kept
-   Action Data Length = 200000
+  $ hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&-; kept
    Error: Kernel file '/dev/fd/3' is the image file itself
   kept
 
