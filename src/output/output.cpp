@@ -98,74 +98,13 @@ int make_new_file(output_file& out) {
     fail(1, " Error: %s('%s') failed, %s", call, shown(failed.name), strerror(error));
 }
 
-// Puts the output in place so that a failed commit can take it back; false where only a
-// step that cannot be undone can (a mount point, an append-only folder, a file system without
-// exchange). What an exchange brings out must be what a rename would have replaced.
-bool place_undoably(output_file& out) {
-    temporary& temp = out.temp;
-    const char* const leaf = out.target.leaf;
-    const bool new_file = out.target.kind == output_kind::new_file;
-    if (out.target.kind == output_kind::in_place)
-        return true;
-    if (rename_refused(temp.folder))
-        return false;
-    if (temp.unnamed && new_file && link_unnamed(temp, leaf))
-        return true;
-    if (!give_temp_name(temp))
-        commit_failed("link", out, errno);
-    if (new_file && rename_temp(temp, leaf, RENAME_NOREPLACE))
-        return true;
-    if (rename_temp(temp, leaf, RENAME_EXCHANGE)) {
-        struct stat came_out = {};
-        if (fstatat(temp.folder, temp.name, &came_out, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISDIR(came_out.st_mode))
-            commit_failed("rename", out, EISDIR);
-        return true;
-    }
-    if (errno == ENOENT && rename_temp(temp, leaf, RENAME_NOREPLACE))
-        return true;
-    if (errno == EBUSY || errno == EINVAL)
-        return false;
-    commit_failed("rename", out, errno);
-}
-
-// A target that is a mount point (one file bound into a container) cannot be renamed onto:
-// the complete new file is copied into it, which is then not replaced in one step.
-void copy_into_target(output_file& out) {
-    const int fd = open_reached(out.target, out.name, false);
-    int error = copy_temp(out.temp, fd);
-    if (error != 0)
-        commit_failed("write", out, error);
-    if ((error = flush_file(fd, false)) != 0)
-        commit_failed("fsync", out, error);
-    if (close(fd) != 0)
-        commit_failed("close", out, errno);
-    remove_name(out.temp);
-    out.temp.step = placed::copied;
-}
-
-// A new file without a file to replace takes its name by a link; any other, or one whose
-// name another file took meanwhile, is renamed onto it from a temporary name, except in an
-// append-only folder, where no temporary name could be removed again.
-void place_for_good(output_file& out) {
-    temporary& temp = out.temp;
-    if (temp.step != placed::not_yet || out.target.kind == output_kind::in_place)
-        return;
-    if (temp.unnamed && out.target.kind == output_kind::new_file) {
-        if (link_unnamed(temp, out.target.leaf))
-            return;
-        const int error = errno;
-        if (rename_refused(temp.folder))
-            commit_failed("link", out, error);
-    }
-    if (!give_temp_name(temp))
-        commit_failed("link", out, errno);
-    if (rename_temp(temp, out.target.leaf, 0))
-        return;
-    if (errno == EBUSY && out.target.kind == output_kind::replacement)
-        copy_into_target(out);
-    else
-        commit_failed("rename", out, errno);
+// Puts the output in place, undoably or for good (as the steps that cannot be undone, last),
+// or takes back every one placed before and ends the run.
+void place(output_file& out, bool undoably) {
+    const step_result result = undoably ? place_undoably(out.temp, out.target)
+                                        : place_for_good(out.temp, out.target, out.name);
+    if (result.call != nullptr)
+        commit_failed(result.call, out, result.error);
 }
 
 void check_flush(int error, const output_file& out) {
@@ -224,9 +163,11 @@ void open_output(const char* name) {
         is_file(fileno(ctx.input), out->target.file))
         refuse_as_image(out->what, name);
     int fd = -1;
-    if (out->target.kind == output_kind::in_place)
-        fd = open_reached(out->target, name, true);
-    else
+    if (out->target.kind == output_kind::in_place) {
+        fd = open_reached(out->target, name);
+        if (fd < 0 || (S_ISREG(out->target.file.st_mode) && ftruncate(fd, 0) != 0))
+            open_failed(name, "write", errno);
+    } else
         fd = dup(make_new_file(*out));
     writing = out;
     attach_stream(ctx.output, fd >= 0 ? fdopen(fd, "wb") : nullptr, name, "write", output_buffer);
@@ -261,10 +202,10 @@ void commit_outputs(bool last) {
         waiting += outputs[n].waiting ? 1 : 0;
     for (int n = 0; waiting > 1 && n < output_count; ++n)
         if (outputs[n].waiting)
-            place_undoably(outputs[n]);
+            place(outputs[n], true);
     for (int n = 0; n < output_count; ++n)
-        if (outputs[n].waiting)
-            place_for_good(outputs[n]);
+        if (outputs[n].waiting && outputs[n].temp.step == placed::not_yet)
+            place(outputs[n], false);
     for (int n = 0; n < output_count; ++n)
         if (outputs[n].waiting && outputs[n].target.kind != output_kind::in_place)
             check_flush(flush_placed(outputs[n].temp), outputs[n]);

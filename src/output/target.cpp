@@ -156,7 +156,7 @@ void release_target(output_target& target) {
     close_slot(target.folder);
 }
 
-int open_reached(const output_target& target, const char* name, bool truncate) {
+int open_reached(const output_target& target, const char* name) {
     char path[32];
     descriptor_path(target.reached, path);
     const int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC;
@@ -171,10 +171,6 @@ int open_reached(const output_target& target, const char* name, bool truncate) {
             errno = ESTALE; // another file took the name meanwhile
         }
     }
-    if (fd < 0)
-        open_failed(name, "write", errno);
-    if (truncate && S_ISREG(target.file.st_mode) && ftruncate(fd, 0) != 0)
-        open_failed(name, "write", errno);
     return fd;
 }
 

@@ -23,11 +23,10 @@ struct output_target {
 // written where it is. Returns 0, or the error that opening the name for writing would give.
 int find_target(const char* name, output_target& target);
 void release_target(output_target& target);
-// Opens for writing, from the beginning, the file that was reached: through its
-// descriptor's /proc name, or where /proc is missing by its name, checked after it is open
-// to be the file reached. Reports and exits when neither gives that file. `truncate` cuts
-// a regular file to nothing first.
-int open_reached(const output_target& target, const char* name, bool truncate);
+// Opens for writing the file that was reached: through its descriptor's /proc name, or where
+// /proc is missing by its name, checked after it is open to be the file reached. Returns the
+// descriptor, or -1 with errno set where neither gives that file.
+int open_reached(const output_target& target, const char* name);
 // Whether the earlier output (its target, and `earlier_new`, its new file) writes to, or
 // replaces, what the later one's name reaches, or would make a new file under the same name
 // in the same folder.
