@@ -3,8 +3,9 @@
 # taking turns in each round so that a busy moment on a shared machine hits them alike, and
 # prints per mode the median, its ratio to the baseline with the goal, the peak RSS (also
 # on a 1 KiB component) and the bytes the mode read from its input (counted with strace).
-# Baselines: md5sum + (cp to a temporary, mv onto the target) for create and extract, which
-# write a new file and rename it onto theirs; md5sum alone for test.
+# Baselines: md5sum + (cp to a temporary, sync -d of it, mv onto the target, sync of the
+# folder) for create and extract, which write a new file, flush it and rename it onto theirs;
+# md5sum alone for test.
 # Usage: [HPMIMG=binary] bench/run.sh [runs]    (default 5 runs of the bench preset's binary,
 # built when needed; HPMIMG times another build, an older commit's say, under the same script)
 set -euo pipefail
@@ -24,7 +25,8 @@ image=$work/image.hpm small=$work/small.hpm out=$work/extracted.bin
 "$tool" -c -v 1.0 -e 1.0 -h "$small" -r "$work/small.bin"
 
 # shellcheck disable=SC2016 # expanded by sh
-printf '%s\n' 'cp "$1" "$2.tmp" && mv "$2.tmp" "$2"' >"$work/cp-mv.sh"
+printf '%s\n' 'cp "$1" "$2.tmp" && sync -d "$2.tmp" && mv "$2.tmp" "$2" && sync "$(dirname "$2")"' \
+    >"$work/cp-mv.sh"
 names=(md5sum cp create test extract)
 commands=("md5sum $data" "sh $work/cp-mv.sh $data $work/copy.bin" "$tool -c -v 1.0 -e 1.0 -h $image -r $data"
           "$tool -t -h $image" "$tool -x -h $image -r $out")

@@ -9,8 +9,9 @@ that the unmutated suite passes, then for each mutant writes the mutated file, b
 CTest without the valgrind test. A mutant that does not compile is "stillborn" (the next
 candidate of the same file takes its place); a failing test "kills" it; one whose tests all
 pass, the valgrind test too, "survives". Survivors listed in tests/mutants-equivalent.txt
-("file:line: original -> mutated", as printed here; the line number may drift) count as
-equivalent and are left out of the score. --list prints the sample and builds nothing.
+("file:line: original -> mutated", as printed here; the line number may drift, and of
+several lines that give the same mutant the nearest is meant) count as equivalent and are
+left out of the score. --list prints the sample and builds nothing.
 Both fail when an entry of that list is no mutant of today's sources (any seed's), and a
 run fails when a mutant the list excuses is killed: its excuse is wrong.
 
@@ -339,22 +340,31 @@ EQUIVALENTS = "tests/mutants-equivalent.txt"
 
 
 def equivalents(texts):
-    """{(file, original, mutated): where listed} of the listed equivalent mutants, and what
-    is wrong with the list: a line that is no entry, an entry that no seed makes of texts."""
-    listed, wrong = {}, []
+    """{(file, line, original, mutated): where listed} of the listed equivalent mutants, and
+    what is wrong with the list: a line that is no entry, an entry that no seed makes of
+    texts, two entries for one mutant. Where several lines of a file give the same mutant,
+    an entry excuses the one nearest its line number, which drifts less than the others'."""
+    listed, wrong, lines_of = {}, [], {}
     path = os.path.join(SRC, EQUIVALENTS)
-    possible = {(f, c["orig"].strip(), c["new"].strip()) for f, text in texts.items()
-                for c in candidates(f, text.split("\n"), every_string=True)[0]}
+    for f, text in texts.items():
+        for c in candidates(f, text.split("\n"), every_string=True)[0]:
+            lines_of.setdefault((f, c["orig"].strip(), c["new"].strip()), set()).add(c["line"])
     for number, line in enumerate(open(path) if os.path.isfile(path) else [], 1):
         where = "%s:%d" % (EQUIVALENTS, number)
-        m = re.match(r"^(\S+?):\d+: (.*?) -> (.*)$", line.strip())
-        if m:
-            entry = (m.group(1), m.group(2).strip(), m.group(3).strip())
-            listed[entry] = where
-            if entry not in possible:
-                wrong.append("%s: no mutant of today's sources: %s" % (where, line.strip()))
-        elif line.strip() and not line.startswith("#"):
-            wrong.append("%s: not \"file:line: original -> mutated\": %s" % (where, line.strip()))
+        m = re.match(r"^(\S+?):(\d+): (.*?) -> (.*)$", line.strip())
+        if not m:
+            if line.strip() and not line.startswith("#"):
+                wrong.append("%s: not \"file:line: original -> mutated\": %s" % (
+                    where, line.strip()))
+            continue
+        f, at, orig, new = m.group(1), int(m.group(2)), m.group(3).strip(), m.group(4).strip()
+        if (f, orig, new) not in lines_of:
+            wrong.append("%s: no mutant of today's sources: %s" % (where, line.strip()))
+            continue
+        entry = (f, min(sorted(lines_of[f, orig, new]), key=lambda n: abs(n - at)), orig, new)
+        if entry in listed:
+            wrong.append("%s: the mutant of %s again: %s" % (where, listed[entry], line.strip()))
+        listed.setdefault(entry, where)
     return listed, wrong
 
 
@@ -499,7 +509,7 @@ def mutate(top, listing):
             if verdict == "stillborn":
                 stillborn += 1
                 continue
-            excuse = allowed.get((f, m["orig"].strip(), m["new"].strip()))
+            excuse = allowed.get((f, m["line"], m["orig"].strip(), m["new"].strip()))
             if verdict == "survived" and excuse:
                 verdict = "equivalent"
             elif verdict == "killed" and excuse:

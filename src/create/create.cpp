@@ -4,7 +4,6 @@
 #include "format/records.h"
 #include "format/vocabulary.h"
 #include "output/output.h"
-#include "output/target.h"
 #include "run/context.h"
 #include "run/report.h"
 #include "run/streams.h"
@@ -35,13 +34,15 @@ int32_t component_size(int component) {
     const char* name = ctx.component_names[component];
     struct stat info;
     if (stat(name, &info) != 0)
-        report(1, " Error: stat('%s') failed, %s", shown(name), strerror(errno));
+        fail(1, " Error: stat('%s') failed, %s", shown(name), strerror(errno));
     if (!S_ISREG(info.st_mode))
-        report(1, " Error: %s file '%s' is not a regular file", components[component].name,
-               shown(name));
+        fail(1, " Error: %s file '%s' is not a regular file", components[component].name,
+             shown(name));
     if (info.st_size > INT32_MAX)
-        report(1, " Error: %s file '%s' is 2 GiB or more, too large for an image",
-               components[component].name, shown(name));
+        fail(1, " Error: %s file '%s' is 2 GiB or more, too large for an image",
+             components[component].name, shown(name));
+    if (is_output_file(info))
+        refuse_as_image(components[component].name, name);
     return static_cast<int32_t>(info.st_size);
 }
 
@@ -49,13 +50,14 @@ int32_t component_size(int component) {
 // line never creates or truncates it.
 void check_before_opening(const image_plan& plan) {
     if (plan.image_revision == 0)
-        report(1, " %s: FW revision is necessary in create mode.", ctx.program_name);
+        fail(1, " %s: FW revision is necessary in create mode.", ctx.program_name);
     if (!given(uboot_component) && !given(kernel_component) && !given(rfs_component) &&
         !given(app_component))
-        report(1,
-               " %s: either U-Boot or Kernel or RFS or APP file shall be specified in create "
-               "mode.",
-               ctx.program_name);
+        fail(1,
+             " %s: either U-Boot or Kernel or RFS or APP file shall be specified in create "
+             "mode.",
+             ctx.program_name);
+    look_up_output(ctx.image_name, "HPM image");
     // Readers walk an image with 32-bit positions, so the whole image must stay below 4 GiB.
     uint64_t image_size = image_header_size + action_header_size + trailer_size;
     for (int component = 0; component < component_count; ++component) {
@@ -63,18 +65,13 @@ void check_before_opening(const image_plan& plan) {
             continue;
         const char* name = ctx.component_names[component];
         if (access(name, R_OK) != 0)
-            report(1, " Error: can't access %s file '%s', %s", components[component].name,
-                   shown(name), strerror(errno));
+            fail(1, " Error: can't access %s file '%s', %s", components[component].name,
+                 shown(name), strerror(errno));
         image_size += action_header_size + upload_body_size +
                       static_cast<uint64_t>(component_size(component));
-        if (same_file(name, ctx.image_name))
-            report(1, " Error: %s file '%s' is the image file itself", components[component].name,
-                   shown(name));
     }
     if (image_size > UINT32_MAX)
-        report(1, " Error: the components add up to 4 GiB or more, too large for an image");
-    if (is_standard_output(ctx.image_name))
-        report(1, " Error: HPM image file '%s' is standard output", shown(ctx.image_name));
+        fail(1, " Error: the components add up to 4 GiB or more, too large for an image");
 }
 
 // Reproducible builds (reproducible-builds.org) set SOURCE_DATE_EPOCH so that the same
@@ -87,14 +84,14 @@ int64_t fixed_build_time() {
     char* end = nullptr;
     const uint64_t seconds = std::strtoull(value, &end, 10);
     if (!std::isdigit(static_cast<unsigned char>(*value)) || *end != '\0' || seconds > UINT32_MAX)
-        report(1, " Error: SOURCE_DATE_EPOCH='%s' is not a number of seconds from 0 to 4294967295",
-               shown(value));
+        fail(1, " Error: SOURCE_DATE_EPOCH='%s' is not a number of seconds from 0 to 4294967295",
+             shown(value));
     return static_cast<int64_t>(seconds);
 }
 
 void write_bytes(const uint8_t* bytes, std::size_t size, const char* what) {
     if (fwrite(bytes, size, 1, ctx.output) != 1)
-        report(1, " Error: fwrite(%s) failed, %s", what, strerror(errno));
+        fail(1, " Error: fwrite(%s) failed, %s", what, strerror(errno));
 }
 
 // Every byte before the trailer passes through the digest on its way into the image.
@@ -128,7 +125,7 @@ header_bytes build_header(const image_plan& plan, int64_t fixed_time) {
     header.rollback_timeout = timeout_units;
     header.inaccessibility_timeout = timeout_units;
     if (plan.earliest_revision == 0)
-        report(0, " Warning: earliest compatibility version is set to 0(unknown).");
+        report(" Warning: earliest compatibility version is set to 0(unknown).");
     const revision_bytes earliest = place_revision(plan.earliest_revision);
     header.earliest_major = earliest.major;
     header.earliest_minor = earliest.minor;
@@ -188,15 +185,15 @@ void pack_component(int component, packed_revision revision) {
     const char* name = ctx.component_names[component];
     const int32_t size = component_size(component);
     open_input(name);
-    if (is_output_file(fileno(ctx.input)))
-        report(1, " Error: %s file '%s' is the image file itself", components[component].name,
-               shown(name));
+    struct stat opened = {};
+    if (fstat(fileno(ctx.input), &opened) == 0 && is_output_file(opened))
+        refuse_as_image(components[component].name, name);
     const file_state before = input_state();
     write_upload_record(component, revision, size);
     copy_data(size, true);
     if (before.size != size || fgetc(ctx.input) != EOF || !same_state(before, input_state()))
-        report(1, " Error: %s file '%s' changed while it was read", components[component].name,
-               shown(name));
+        fail(1, " Error: %s file '%s' changed while it was read", components[component].name,
+             shown(name));
     close_slot(ctx.input);
 }
 
@@ -205,7 +202,7 @@ void pack_component(int component, packed_revision revision) {
 void create_image(const image_plan& plan) {
     check_before_opening(plan);
     const int64_t fixed_time = fixed_build_time();
-    open_output(ctx.image_name, "HPM image");
+    open_output(ctx.image_name);
     start_digest(UINT64_MAX);
 
     const header_bytes header = build_header(plan, fixed_time);

@@ -73,8 +73,8 @@ bool plain_revision(const char* text, int fields) {
 // Strict mode names the option and its argument before the complaint.
 void refuse(const char* origin, const char* complaint, const char* detail = "") {
     if (origin == nullptr)
-        report(1, " %s: %s", ctx.program_name, complaint);
-    report(1, " %s: %s: %s%s", ctx.program_name, origin, complaint, detail);
+        fail(1, " %s: %s", ctx.program_name, complaint);
+    fail(1, " %s: %s: %s%s", ctx.program_name, origin, complaint, detail);
 }
 
 } // namespace

@@ -27,20 +27,20 @@ struct walk_state {
 void print_action(walk_state& walk, const action_header& action) {
     const bool sound = action.checksum == action_checksum(action.type, action.components);
     walk.failed += sound ? 0 : 1;
-    report(0, " Upgrade Action     = %d (%s)", action.type, action_type_name(action.type));
-    report(0, " Action Components  = 0x%02X %s", action.components, mask_text(action.components));
-    report(0, " Action Checksum    = 0x%02X (%s)", action.checksum, verdict(sound));
+    report(" Upgrade Action     = %d (%s)", action.type, action_type_name(action.type));
+    report(" Action Components  = 0x%02X %s", action.components, mask_text(action.components));
+    report(" Action Checksum    = 0x%02X (%s)", action.checksum, verdict(sound));
 }
 
 // The description is escaped as file names are: an image must not add lines to the dump or
 // drive a terminal, and the dump stays valid UTF-8 whatever the 21-byte field holds or cuts.
 void print_upload(const upload_body& body) {
-    report(0, " Action FW Revision = %d.%s", body.firmware_major,
+    report(" Action FW Revision = %d.%s", body.firmware_major,
            revision_text(body.firmware_minor, body.aux[3]));
-    report(0, " Action AUX Revision= 0x%02X 0x%02X 0x%02X 0x%02X", body.aux[0], body.aux[1],
+    report(" Action AUX Revision= 0x%02X 0x%02X 0x%02X 0x%02X", body.aux[0], body.aux[1],
            body.aux[2], body.aux[3]);
-    report(0, " Action Description = %s", shown(body.description, description_size));
-    report(0, " Action Data Length = %d", static_cast<int32_t>(body.data_length));
+    report(" Action Description = %s", shown(body.description, description_size));
+    report(" Action Data Length = %d", static_cast<int32_t>(body.data_length));
 }
 
 // Whether a record of size bytes fits before the trailer; warns when not, and the walk stops.
@@ -48,13 +48,13 @@ bool fits(walk_state& walk, std::size_t size, const char* record) {
     if (walk.end - walk.pos >= size)
         return true;
     ++walk.failed;
-    report(0, " Warning: dropping invalid %s.", record);
+    report(" Warning: dropping invalid %s.", record);
     return false;
 }
 
 void read_record(walk_state& walk, uint8_t* into, std::size_t size) {
     if (!read_digested(into, size))
-        report(1, " Error: failed to read %zu bytes of action header.", size);
+        fail(1, " Error: failed to read %zu bytes of action header.", size);
     walk.pos += static_cast<uint32_t>(size);
 }
 
@@ -74,7 +74,7 @@ void extract_data(walk_state& walk, uint8_t mask, int32_t length) {
         return;
     }
     const char* name = ctx.component_names[component];
-    open_output(name, components[component].name);
+    open_output(name);
     if (!walk.hold)
         report_saved(static_cast<uint8_t>(1u << component));
     copy_data(length, true);
@@ -97,8 +97,8 @@ bool walk_upload(walk_state& walk, uint8_t components) {
     print_upload(body);
     // No writer can produce such a length: the signed count would be negative.
     if (body.data_length > INT32_MAX)
-        report(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
-               body.data_length);
+        fail(1, " Error: upload data length %u is 2 GiB or more, the image is damaged.",
+             body.data_length);
     const int32_t length = static_cast<int32_t>(body.data_length);
     const bool inside = body.data_length <= walk.end + trailer_size - walk.pos;
     if (walk.extract && inside)
@@ -114,7 +114,7 @@ bool walk_upload(walk_state& walk, uint8_t components) {
 void report_saved(uint8_t mask) {
     for (int component = 0; component < component_count; ++component)
         if ((mask >> component & 1) != 0)
-            report(0, " Save Component to  = %s", shown(ctx.component_names[component]));
+            report(" Save Component to  = %s", shown(ctx.component_names[component]));
 }
 
 uint8_t named_unwritten(uint8_t written) {
@@ -128,7 +128,7 @@ uint8_t named_unwritten(uint8_t written) {
 walk_result walk_actions(uint32_t pos, uint32_t end, bool extract, bool hold) {
     walk_state walk = {pos, end, extract, hold, 0, 0};
     while (walk.pos < walk.end && fits(walk, action_header_size, "action header")) {
-        report(0, separator);
+        report(separator);
         action_bytes raw;
         read_record(walk, raw.data(), raw.size());
         const action_header action = parse_action(raw);
@@ -136,6 +136,6 @@ walk_result walk_actions(uint32_t pos, uint32_t end, bool extract, bool hold) {
         if (action.type == action_upload && !walk_upload(walk, action.components))
             break;
     }
-    report(0, separator);
+    report(separator);
     return {walk.written, walk.failed};
 }

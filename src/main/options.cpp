@@ -47,8 +47,8 @@ int component_of(int option) {
 void copy_name(char* buffer, const char* name, int option) {
     std::size_t length = strnlen(name, name_buffer_size);
     if (length == name_buffer_size)
-        report(1, " Error: -%c file name is too long (4096 bytes or more): '%s'", option,
-               shown(name));
+        fail(1, " Error: -%c file name is too long (4096 bytes or more): '%s'", option,
+             shown(name));
     std::memcpy(buffer, name, length + 1);
 }
 
@@ -79,8 +79,7 @@ void take_component(options& opts, int component, char* argument, int option) {
 }
 
 [[noreturn]] void usage() {
-    report(2, usage_text, ctx.program_name);
-    exit(2); // not reached: report ends the process for a non-zero status
+    fail(2, usage_text, ctx.program_name);
 }
 
 // getopt's own complaints, with the option byte escaped as every name is.
@@ -95,14 +94,14 @@ void take_component(options& opts, int component, char* argument, int option) {
 void answer_help_or_version(int argc, char** argv) {
     for (int n = 1; n < argc; ++n) {
         if (std::strcmp(argv[n], "--help") == 0) {
-            report(0, usage_text, ctx.program_name);
+            report(usage_text, ctx.program_name);
             for (const char* line : help_lines)
-                report(0, "%s", line);
+                report("%s", line);
             leave(0);
         }
         if (std::strcmp(argv[n], "--version") == 0) {
-            report(0, "hpmimg %s", HPMIMG_VERSION);
-            report(0, "MIT licence: free to use, change and pass on, with no warranty.");
+            report("hpmimg %s", HPMIMG_VERSION);
+            report("MIT licence: free to use, change and pass on, with no warranty.");
             leave(0);
         }
     }
@@ -144,12 +143,12 @@ void parse_options(int argc, char** argv, options& opts) {
         case ':':
             complain("option requires an argument", optopt);
         default:
-            report(1, " %s: illegal option '%c'.", ctx.program_name, option);
+            fail(1, " %s: illegal option '%c'.", ctx.program_name, option);
         }
     }
     if (opts.strict && optind < argc)
-        report(1, " %s: '%s': neither an option nor the argument of one", ctx.program_name,
-               shown(argv[optind]));
+        fail(1, " %s: '%s': neither an option nor the argument of one", ctx.program_name,
+             shown(argv[optind]));
 }
 
 void select_mode(options& opts) {
@@ -158,8 +157,8 @@ void select_mode(options& opts) {
     if (opts.create + opts.test + opts.extract >= 2 || ctx.image_name[0] == '\0')
         usage();
     if (opts.strict && opts.create && opts.unrevised_argument != nullptr)
-        report(1, " %s: -%c '%s': no revision after the file name, expected file:revision",
-               ctx.program_name, opts.unrevised_option, shown(opts.unrevised_argument));
+        fail(1, " %s: -%c '%s': no revision after the file name, expected file:revision",
+             ctx.program_name, opts.unrevised_option, shown(opts.unrevised_argument));
 }
 
 bool strict_from_environment() {
@@ -167,6 +166,6 @@ bool strict_from_environment() {
     if (value == nullptr || std::strcmp(value, "") == 0 || std::strcmp(value, "0") == 0)
         return false;
     if (std::strcmp(value, "1") != 0)
-        report(1, " Error: HPMIMG_STRICT='%s' is neither 0 nor 1", shown(value));
+        fail(1, " Error: HPMIMG_STRICT='%s' is neither 0 nor 1", shown(value));
     return true;
 }

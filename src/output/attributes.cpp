@@ -39,10 +39,10 @@ ssize_t read_acl(int fd, int folder, const char* leaf, kept_attributes& kept) {
 // A file without an ACL, or on a file system without them, gives none.
 void keep_from(int fd, int folder, const char* leaf, const char* name, kept_attributes& kept) {
     if (fstat(fd, &kept.status) != 0)
-        report(1, " Error: stat('%s') failed, %s", shown(name), strerror(errno));
+        fail(1, " Error: stat('%s') failed, %s", shown(name), strerror(errno));
     kept.acl_size = read_acl(fd, folder, leaf, kept);
     if (kept.acl_size < 0 && errno != ENODATA && errno != ENOTSUP)
-        report(1, " Error: failed to read the ACL of '%s', %s", shown(name), strerror(errno));
+        fail(1, " Error: failed to read the ACL of '%s', %s", shown(name), strerror(errno));
 }
 
 // The ACL before the mode: a mode set first would, until the ACL came, give the owning
@@ -53,9 +53,9 @@ void give_mode_and_acl(int fd, mode_t mode, const kept_attributes& kept, const c
             ? fsetxattr(fd, acl_attribute, kept.acl, std::size_t(kept.acl_size), 0) == 0
             : fremovexattr(fd, acl_attribute) == 0 || errno == ENODATA || errno == ENOTSUP;
     if (!given)
-        report(1, " Error: failed to keep the ACL of '%s', %s", shown(name), strerror(errno));
+        fail(1, " Error: failed to keep the ACL of '%s', %s", shown(name), strerror(errno));
     if (fchmod(fd, mode) != 0)
-        report(1, " Error: chmod('%s') failed, %s", shown(name), strerror(errno));
+        fail(1, " Error: chmod('%s') failed, %s", shown(name), strerror(errno));
 }
 
 } // namespace

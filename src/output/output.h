@@ -1,15 +1,26 @@
-// The life of the run's outputs, from their opening to their final names. The folder a new
-// file goes into is held from the moment the output is opened, so that no rename on its
-// path, nor a link put in a folder's place, can send the output anywhere else; and what the
-// name reaches is looked at once, through a descriptor.
+// The life of the run's outputs, from their names to their final places. Each name is looked
+// at once, before anything is printed or written: the folder a new file goes into is held
+// from then on, so that no rename on its path, nor a link put in a folder's place, can send
+// the output anywhere else, and what the name reaches is held as a descriptor, to which
+// every later check and step refers.
 #pragma once
 
-// Opens the named output as the run's output stream (ctx.output), or reports and exits;
-// `what` names it in messages ("Kernel" file, "HPM image" file). An output that is the input
-// being read, or another output of the run, is refused before anything is made (standard
-// output is refused by name earlier, before anything is printed). Stopping signals stop the
-// run from here until every output is in place.
-void open_output(const char* name, const char* what);
+#include <sys/stat.h>
+
+// Looks up where the named output goes, once, before anything is printed or written: the
+// folder a new file goes into and what the name reaches are held from here until the run
+// ends. Standard output, and what an output looked up before writes to or replaces, are
+// refused; `what` names the output in messages ("Kernel" file, "HPM image" file).
+void look_up_output(const char* name, const char* what);
+// Refuses an output looked up that is the image open as the input, the files compared.
+void refuse_image_output();
+// " Error: <what> file '<name>' is the image file itself", and the run ends.
+[[noreturn]] void refuse_as_image(const char* what, const char* name);
+// Opens the output looked up under this name (the same pointer) as the run's output stream
+// (ctx.output), or reports and exits; an output that is the input being read is refused
+// first, the files compared. Stopping signals stop the run from here until every output is in
+// place. An output that waits is replaced: the later data is what the run delivers.
+void open_output(const char* name);
 // Starts writing the output's data to the disk while more comes, so that the flush before
 // its name waits for little.
 void start_writeback();
@@ -24,6 +35,6 @@ void commit_outputs(bool last);
 // Finishes the output and puts it in place at once.
 void close_output(bool last);
 // Whether the open file is one that an output of the run writes to or will replace.
-bool is_output_file(int fd);
+bool is_output_file(const struct stat& file);
 // Whether no output is open or waiting, and nothing of one is left to remove.
 bool outputs_released();

@@ -128,30 +128,27 @@ bool reached_in_place(const char* name, output_target& target) {
 // is no regular file; a file that takes the name later is replaced by the rename, as mv
 // would, and never written into. A link that took the leaf's place is not followed: it is
 // no regular file, and opening it through its descriptor fails with ELOOP.
-void find_target(const char* name, output_target& target) {
+int find_target(const char* name, output_target& target) {
     target = {output_kind::in_place, -1, -1, {}, {}};
     if (reached_in_place(name, target))
-        return;
+        return 0;
     char path[name_buffer_size];
     const int error = follow_links(name, path);
     if (error != 0)
-        open_failed(name, "write", error);
+        return error;
     target.folder = open_folder(path, target.leaf);
     if (target.folder < 0)
-        open_failed(name, "write", errno);
+        return errno;
     target.reached = openat(target.folder, target.leaf, O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (target.reached < 0 && errno != ENOENT)
-        open_failed(name, "write", errno);
-    if (target.reached < 0) {
+        return errno;
+    if (target.reached < 0)
         target.kind = output_kind::new_file;
-        return;
-    }
-    if (fstat(target.reached, &target.file) != 0)
-        open_failed(name, "write", errno);
-    if (S_ISREG(target.file.st_mode))
+    else if (fstat(target.reached, &target.file) == 0 && S_ISREG(target.file.st_mode))
         target.kind = output_kind::replacement;
     else
         close_slot(target.folder);
+    return 0;
 }
 
 void release_target(output_target& target) {
@@ -159,7 +156,7 @@ void release_target(output_target& target) {
     close_slot(target.folder);
 }
 
-int open_reached(const output_target& target, const char* name, bool truncate) {
+int open_reached(const output_target& target, const char* name) {
     char path[32];
     descriptor_path(target.reached, path);
     const int flags = O_WRONLY | O_NOCTTY | O_CLOEXEC;
@@ -174,39 +171,7 @@ int open_reached(const output_target& target, const char* name, bool truncate) {
             errno = ESTALE; // another file took the name meanwhile
         }
     }
-    if (fd < 0)
-        open_failed(name, "write", errno);
-    if (truncate && S_ISREG(target.file.st_mode) && ftruncate(fd, 0) != 0)
-        open_failed(name, "write", errno);
     return fd;
-}
-
-bool same_file(const char* first, const char* second) {
-    struct stat a, b;
-    const bool a_exists = stat(first, &a) == 0;
-    const bool b_exists = stat(second, &b) == 0;
-    if (a_exists || b_exists)
-        return a_exists && b_exists && S_ISREG(a.st_mode) && same_inode(a, b);
-    char first_path[name_buffer_size], second_path[name_buffer_size];
-    char first_leaf[name_buffer_size], second_leaf[name_buffer_size];
-    if (follow_links(first, first_path) != 0 || follow_links(second, second_path) != 0)
-        return false;
-    const int first_folder = open_folder(first_path, first_leaf);
-    const int second_folder = open_folder(second_path, second_leaf);
-    const bool same = first_folder >= 0 && second_folder >= 0 && fstat(first_folder, &a) == 0 &&
-                      fstat(second_folder, &b) == 0 && same_inode(a, b) &&
-                      std::strcmp(first_leaf, second_leaf) == 0;
-    for (const int folder : {first_folder, second_folder})
-        if (folder >= 0)
-            close(folder);
-    return same;
-}
-
-bool is_standard_output(const char* name) {
-    struct stat standard, file;
-    return fstat(STDOUT_FILENO, &standard) == 0 &&
-           (S_ISREG(standard.st_mode) || S_ISFIFO(standard.st_mode)) && stat(name, &file) == 0 &&
-           same_inode(file, standard);
 }
 
 bool shares_target(const output_target& earlier, int earlier_new, const output_target& later) {

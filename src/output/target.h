@@ -18,23 +18,16 @@ struct output_target {
     char leaf[name_buffer_size]; // the new file's name in the folder
 };
 
-// Finds where the named output goes, or reports and exits: a regular file that a name
-// reaches is replaced, a name that reaches nothing gets a new file in the folder its links
-// end in, and anything else is written where it is.
-void find_target(const char* name, output_target& target);
+// Finds where the named output goes: a regular file that a name reaches is replaced, a name
+// that reaches nothing gets a new file in the folder its links end in, and anything else is
+// written where it is. Returns 0, or the error that opening the name for writing would give.
+int find_target(const char* name, output_target& target);
 void release_target(output_target& target);
-// Opens for writing, from the beginning, the file that was reached: through its
-// descriptor's /proc name, or where /proc is missing by its name, checked after it is open
-// to be the file reached. Reports and exits when neither gives that file. `truncate` cuts
-// a regular file to nothing first.
-int open_reached(const output_target& target, const char* name, bool truncate);
+// Opens for writing the file that was reached: through its descriptor's /proc name, or where
+// /proc is missing by its name, checked after it is open to be the file reached. Returns the
+// descriptor, or -1 with errno set where neither gives that file.
+int open_reached(const output_target& target, const char* name);
 // Whether the earlier output (its target, and `earlier_new`, its new file) writes to, or
 // replaces, what the later one's name reaches, or would make a new file under the same name
 // in the same folder.
 bool shares_target(const output_target& earlier, int earlier_new, const output_target& later);
-// Whether two names lead to one regular file (links followed, hard links and descriptors
-// of a deleted file alike), or to one name not yet taken in one folder; names that lead to
-// a device, a pipe or the like never count as one.
-bool same_file(const char* first, const char* second);
-// Whether the name leads to the regular file or pipe that standard output writes to.
-bool is_standard_output(const char* name);

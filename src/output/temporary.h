@@ -3,6 +3,8 @@
 // behind; else it has a temporary name in the target's folder from the start.
 #pragma once
 
+#include "output/target.h"
+
 #include <csignal>
 #include <sys/types.h>
 
@@ -41,6 +43,25 @@ void take_back(temporary& temp, const char* leaf);
 // Copies the complete file over the one open as `fd`, whose old bytes stay where no room
 // can be reserved for the new ones; then cuts it to the new size. Returns 0 or the error.
 int copy_temp(const temporary& temp, int fd);
+// How a step towards the final name ended: done; left for a step that cannot be undone;
+// or failed, in `call` with `error`.
+struct step_result {
+    bool done;
+    const char* call;
+    int error;
+};
+
+// Puts the complete file in the target's place so that take_back can undo it: a new name
+// linked or renamed to, never replacing; a replaced file exchanged with it, which then waits
+// under the temporary's name. Not done where only a step that cannot be undone can (a mount
+// point, an append-only folder, a file system without exchange). What an exchange brings out
+// must be what a rename would have replaced: a folder fails as a rename would.
+step_result place_undoably(temporary& temp, const output_target& target);
+// Puts the complete file in the target's place for good: a new name linked to; any other,
+// or one that another file took meanwhile, renamed onto from a temporary name, except in an
+// append-only folder, where no temporary name could be removed again; a mount point, which
+// cannot be renamed onto, copied into (`name` opens it where /proc is missing).
+step_result place_for_good(temporary& temp, const output_target& target, const char* name);
 // Flushes the file that took its name, and its folder: a new entry is on the disk only
 // once both are (FAT writes a renamed file's entry at the file's flush). Returns 0 or the error.
 int flush_placed(const temporary& temp);

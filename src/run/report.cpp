@@ -25,21 +25,29 @@ void free_buffer(char*& buffer) {
     free(allocated);
 }
 
+void print_message(const char* format, va_list args) {
+    stop_if_signalled(); // a failed call may be a signal's EINTR, not an error of its own
+    char message[256];
+    vsnprintf(message, sizeof message, format, args);
+    if (puts(message) == EOF)
+        note_stdout_failure();
+}
+
 } // namespace
 
-void report(int status, const char* format, ...) {
-    stop_if_signalled(); // a failed call may be a signal's EINTR, not an error of its own
-    if (format != nullptr) {
-        char message[256];
-        va_list args;
-        va_start(args, format);
-        vsnprintf(message, sizeof message, format, args);
-        va_end(args);
-        if (puts(message) == EOF)
-            note_stdout_failure();
-    }
-    if (status != 0)
-        leave(status);
+void report(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    print_message(format, args);
+    va_end(args);
+}
+
+void fail(int status, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    print_message(format, args);
+    va_end(args);
+    leave(status);
 }
 
 void cleanup(int signal_number) {
@@ -99,6 +107,6 @@ const char* shown(const char* text, std::size_t size) {
 char* alloc_zeroed(std::size_t size) {
     void* memory = calloc(1, size);
     if (memory == nullptr)
-        report(1, " Error: failed to allocate %zu bytes, %s", size, strerror(errno));
+        fail(1, " Error: failed to allocate %zu bytes, %s", size, strerror(errno));
     return static_cast<char*>(memory);
 }

@@ -3,9 +3,11 @@
 
 #include <cstddef>
 
-// Prints one message (cut at 255 characters) with a newline; a non-zero status then ends
-// the run with it (leave). A caught signal ends the run first, with the signal's notice.
-void report(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// Prints one message (cut at 255 characters) with a newline, and the run goes on. A caught
+// signal ends the run first, with the signal's notice.
+void report(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Prints one message as report does, then ends the run with the status, which is not 0 (leave).
+[[noreturn]] void fail(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // Closes the streams and frees the name buffers, each at most once. A non-zero signal
 // number prints the caught-signal notice and exits 3.
 void cleanup(int signal_number);

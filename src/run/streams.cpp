@@ -15,8 +15,7 @@ char input_buffer[stream_buffer_size];
 } // namespace
 
 void open_failed(const char* name, const char* use, int error) {
-    report(1, " Error: open('%s', %s) failed, %s", shown(name), use, strerror(error));
-    exit(1); // not reached: report ends the process for a non-zero status
+    fail(1, " Error: open('%s', %s) failed, %s", shown(name), use, strerror(error));
 }
 
 void attach_stream(FILE*& slot, FILE* stream, const char* name, const char* use, char* buffer) {

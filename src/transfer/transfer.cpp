@@ -43,9 +43,9 @@ void copy_data(int32_t length, bool write) {
     for (int32_t done = 0; done < length;) {
         const std::size_t chunk = read_chunk(static_cast<uint32_t>(length - done));
         if (chunk == 0)
-            report(1, " Error: input file fread(offset=%d) failed, %s", done, read_failure());
+            fail(1, " Error: input file fread(offset=%d) failed, %s", done, read_failure());
         if (write && fwrite(ctx.transfer_buffer, chunk, 1, ctx.output) != 1)
-            report(1, " Error: output file fwrite(offset=%d) failed, %s", done, strerror(errno));
+            fail(1, " Error: output file fwrite(offset=%d) failed, %s", done, strerror(errno));
         done += static_cast<int32_t>(chunk);
         if (write && done % writeback_step == 0)
             start_writeback();

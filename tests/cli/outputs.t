@@ -302,7 +302,8 @@ not read, whose ACL it then cannot read either, is left as it was:
 
 Names of descriptors are written as the shell writes them, in place where they lead to a pipe
 or to a file that no name reaches (a deleted one); no file is made after a link's text, and
-one that is also an input is refused:
+one that is also an input, the tool's own descriptor of the image too, is refused before
+anything is written:
 
   $ hpmimg $c >(gzip > fw.gz) -k k; wait $!; zcat fw.gz > gz.hpm; hpmimg -t -h gz.hpm | tail -1
    MD5 Checksum       = OK
@@ -317,8 +318,7 @@ one that is also an input is refused:
   [1]
   $ hpmimg -c -v 1.0 -h /proc/self/fd/4 -k /dev/fd/4; cp fw.hpm /dev/fd/4
    Error: Kernel file '/dev/fd/4' is the image file itself
-  $ sums; hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&- | tail -2; kept
-   Action Data Length = 200000
+  $ sums; hpmimg -x -h two.hpm -u u.out -k /dev/fd/3 3<&-; kept
    Error: Kernel file '/dev/fd/3' is the image file itself
   kept
 
