@@ -35,8 +35,9 @@ part() { f=$out/$1.hpm && head -c "$3" "$out/$2.hpm" >"$f"; }
 # OEM data of 1, 4 and 300 bytes before two's actions, its checksum byte right and wrong; the
 # header alone; no components.
 for n in 1 4 300; do
-    { header | head -c 34 && head -c $n pattern && echo && tail -c +36 "$out/two.hpm" | head -c -16; } >"$out/oem-$n.hpm"
-    f=$out/oem-$n.hpm && patch "$f" 32 "$(printf %02x%02x $((n % 256)) $((n / 256)))" && checksum "$f" 0 $((34 + n)) && seal "$f"
+    f=$out/oem-$n.hpm
+    { header | head -c 34 && head -c $n pattern && echo && tail -c +36 "$out/two.hpm" | head -c -16; } >"$f"
+    patch "$f" 32 "$(printf %02x%02x $((n % 256)) $((n / 256)))" && checksum "$f" 0 $((34 + n)) && seal "$f"
 done
 part oem-bad-checksum oem-4 -16 && patch "$f" 38 00 && seal "$f"
 header >"$out/header.hpm" && seal "$out/header.hpm"

@@ -4,7 +4,8 @@ default, stray arguments are ignored and a repeated mode counts once:
 
   $ head -c 3000 /dev/zero > zImage; SOURCE_DATE_EPOCH=1796385600 hpmimg -c -v 1.2.3 -h kernel.hpm -k zImage:2.6.1
    Warning: earliest compatibility version is set to 0(unknown).
-  $ hpmimg -t -h kernel.hpm > dump; hpmimg -h kernel.hpm | cmp - dump && hpmimg stray -h kernel.hpm -t -t | cmp - dump && echo same
+  $ hpmimg -t -h kernel.hpm > dump
+  $ hpmimg -h kernel.hpm | cmp - dump && hpmimg stray -h kernel.hpm -t -t | cmp - dump && echo same
   same
 
 Extract mode prints no header field but the checksum line, here "Error" (status still 0):

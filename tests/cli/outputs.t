@@ -11,7 +11,8 @@ SIGINT ends the run with status 3, any other signal that ends a process ends it 
 (status 128 and its number), SIGALRM from outside too; not even SIGKILL leaves a file behind,
 since the new file has no name until it is complete:
 
-  $ mkdir ../full; on_tmpfs ../full 300 'cp ../run/fw.hpm . && hpmimg $c fw.hpm -k ../run/k; cmp fw.hpm ../run/fw.hpm && ls'
+  $ mkdir ../full; on_tmpfs ../full 300 'cp ../run/fw.hpm . && hpmimg $c fw.hpm -k ../run/k
+  >     cmp fw.hpm ../run/fw.hpm && ls'
    Error: close('fw.hpm') failed, No space left on device
   fw.hpm
   $ (ulimit -f 100; hpmimg $c fw.hpm -k k; x -k k.out | tail -1); kept
@@ -49,7 +50,8 @@ either) or replaces a file. strace fails the calls that open a file in the folde
 first, which looks the name up, with EEXIST (O_TMPFILE too): 48 of them, then all:
 
   $ mkdir t; tries() { ASAN_OPTIONS=detect_leaks=0 strace --quiet=all -o ../trace -P t -e trace=openat,unlinkat \
-  >     -e inject=openat:error=EEXIST:when=$1 hpmimg $c t/taken.hpm -k k; echo "[$?] $(grep -c unlink ../trace) $(ls t | wc -l)"; }
+  >     -e inject=openat:error=EEXIST:when=$1 hpmimg $c t/taken.hpm -k k
+  >     echo "[$?] $(grep -c unlink ../trace) $(ls t | wc -l)"; }
   $ if can_trace; then tries 2..49; mv t/taken.hpm .; tries 2+; mv taken.hpm t; tries 2+
   > else echo "skip: no strace"; fi
   [0] 1 1
@@ -294,8 +296,9 @@ not read, whose ACL it then cannot read either, is left as it was:
    Error: write('mnt.hpm') failed, No space left on device
   [1] 0
   $ mkdir -m 777 mine; cp k mine/unread; chmod 200 mine/unread; if chown 1002 mine/unread 2> /dev/null; then
-  >     chmod 711 ..; install -m 755 "$(command -v hpmimg)" ../user-hpmimg; unshare -m sh -c 'mount -t tmpfs tmpfs /proc ||
-  >     exit 99; setpriv --reuid 1002 --regid 1002 --clear-groups ../user-hpmimg -x -h fw.hpm -k mine/unread 2>&- | tail -1' \
+  >     chmod 711 ..; install -m 755 "$(command -v hpmimg)" ../user-hpmimg
+  >     unshare -m sh -c 'mount -t tmpfs tmpfs /proc || exit 99
+  >     setpriv --reuid 1002 --regid 1002 --clear-groups ../user-hpmimg -x -h fw.hpm -k mine/unread 2>&- | tail -1' \
   >     2> /dev/null || echo "skip: no mount namespace of root's here (no CAP_SYS_ADMIN, or / not a mount point)"
   > else echo "skip: only root can give files to other users"; fi
    Error: failed to read the ACL of 'mine/unread', Permission denied
