@@ -9,10 +9,11 @@ that the unmutated suite passes, then for each mutant writes the mutated file, b
 CTest without the valgrind test. A mutant that does not compile is "stillborn" (the next
 candidate of the same file takes its place); a failing test "kills" it; one whose tests all
 pass, the valgrind test too, "survives". Survivors listed in tests/mutants-equivalent.txt
-("file:line: original -> mutated", as printed here; the line number may drift) count as
-equivalent and are left out of the score. --list prints the sample and builds nothing.
-Both fail when an entry of that list is no mutant of today's sources (any seed's), and a
-run fails when a mutant the list excuses is killed: its excuse is wrong.
+("file:line: original -> mutated", as printed here; the line number may drift: of several
+lines with the same texts, the nearest is meant) count as equivalent and are left out of
+the score. --list prints the sample and builds nothing. Both fail when an entry of that list
+is no mutant of today's sources (any seed's) or repeats another, and a run fails when a
+mutant the list excuses is killed: its excuse is wrong.
 
 Operators, one source line each (comments and # lines skipped): ROR < <= > >= == != (with
 blanks on both sides), AOR binary + - += -=, LCR && ||, CRP an integer constant +1/-1 (array
@@ -339,20 +340,29 @@ EQUIVALENTS = "tests/mutants-equivalent.txt"
 
 
 def equivalents(texts):
-    """{(file, original, mutated): where listed} of the listed equivalent mutants, and what
-    is wrong with the list: a line that is no entry, an entry that no seed makes of texts."""
+    """{(file, line, original, mutated): where listed} of the listed equivalent mutants, and
+    what is wrong with the list: a line that is no entry, an entry that no seed makes of
+    texts, two entries for one mutant. Where the texts occur on several lines of the file,
+    the entry is the mutant of the line nearest to its line number."""
     listed, wrong = {}, []
     path = os.path.join(SRC, EQUIVALENTS)
-    possible = {(f, c["orig"].strip(), c["new"].strip()) for f, text in texts.items()
-                for c in candidates(f, text.split("\n"), every_string=True)[0]}
+    lines_of = {}
+    for f, text in texts.items():
+        for c in candidates(f, text.split("\n"), every_string=True)[0]:
+            lines_of.setdefault((f, c["orig"].strip(), c["new"].strip()), []).append(c["line"])
     for number, line in enumerate(open(path) if os.path.isfile(path) else [], 1):
         where = "%s:%d" % (EQUIVALENTS, number)
-        m = re.match(r"^(\S+?):\d+: (.*?) -> (.*)$", line.strip())
+        m = re.match(r"^(\S+?):(\d+): (.*?) -> (.*)$", line.strip())
         if m:
-            entry = (m.group(1), m.group(2).strip(), m.group(3).strip())
-            listed[entry] = where
-            if entry not in possible:
+            texts_at = (m.group(1), m.group(3).strip(), m.group(4).strip())
+            if texts_at not in lines_of:
                 wrong.append("%s: no mutant of today's sources: %s" % (where, line.strip()))
+                continue
+            nearest = min(lines_of[texts_at], key=lambda n: abs(n - int(m.group(2))))
+            entry = (texts_at[0], nearest) + texts_at[1:]
+            if entry in listed:
+                wrong.append("%s: the mutant of %s again: %s" % (where, listed[entry], line.strip()))
+            listed[entry] = where
         elif line.strip() and not line.startswith("#"):
             wrong.append("%s: not \"file:line: original -> mutated\": %s" % (where, line.strip()))
     return listed, wrong
@@ -499,7 +509,7 @@ def mutate(top, listing):
             if verdict == "stillborn":
                 stillborn += 1
                 continue
-            excuse = allowed.get((f, m["orig"].strip(), m["new"].strip()))
+            excuse = allowed.get((f, m["line"], m["orig"].strip(), m["new"].strip()))
             if verdict == "survived" and excuse:
                 verdict = "equivalent"
             elif verdict == "killed" and excuse:
