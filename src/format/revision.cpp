@@ -93,9 +93,7 @@ packed_revision parse_revision(const char* text, const char* strict_origin) {
     if (major > 128 || minor > 10 || patch > 255)
         refuse(strict_origin, "FW revision is out of supported BCD+ range",
                " (major 0 to 128, minor 0 to 10, patch 0 to 255)");
-    if (converted == 2)
-        return major << 24 | minor << 20;
-    if (patch <= 9)
+    if (patch <= 9) // also where two fields leave the patch 0
         return major << 24 | minor << 20 | patch << 16;
     return major << 24 | minor << 16 | patch << 8;
 }
