@@ -173,8 +173,8 @@ folder put in the target's place:
   kept
   whole
 
-A component rewritten while it is copied (the run stopped in the middle for certain), or
-whose size stat does not tell, gives no image:
+A component rewritten while it is copied (the run stopped in the middle for certain), whose
+size stat does not tell, or that is gone when its turn comes, gives no image:
 
   $ hpmimg $c fw.hpm -r rfs.img & busy $!; kill -STOP $!; touch -r rfs.img ../then
   $ printf x | dd of=rfs.img bs=1 seek=9 conv=notrunc status=none; touch -r ../then rfs.img
@@ -184,6 +184,9 @@ whose size stat does not tell, gives no image:
   kept
   $ sums; hpmimg $c fw.hpm -k /proc/self/status; kept
    Error: Kernel file '/proc/self/status' changed while it was read
+  kept
+  $ cp k a; hpmimg $c fw.hpm -r rfs.img -a a & busy $!; kill -STOP $!; rm a; kill -CONT $!; wait $!; kept
+   Error: stat('a') failed, No such file or directory
   kept
 
 The tool's lines never land in an output: closed descriptors are filled (here while the
