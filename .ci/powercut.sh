@@ -195,20 +195,20 @@ for cut in 1.5 3 4.5 6; do
     vms+=("loop-$cut loop $cut")
 done
 running=0
-for spec in "${vms[@]}"; do
+for vm in "${vms[@]}"; do
     if [ $running -eq 2 ]; then
         wait -n || true
         running=1
     fi
-    # shellcheck disable=SC2086 # a spec is words
-    { boot $spec >"$work/${spec%% *}.log" 2>&1 && touch "$work/${spec%% *}.passed"; } &
+    # shellcheck disable=SC2086 # a machine is words
+    { boot $vm >"$work/${vm%% *}.log" 2>&1 && touch "$work/${vm%% *}.passed"; } &
     running=$((running + 1))
 done
 wait
 failed=()
-for spec in "${vms[@]}"; do
-    cat "$work/${spec%% *}.log"
-    [ -e "$work/${spec%% *}.passed" ] || failed+=("${spec%% *}")
+for vm in "${vms[@]}"; do
+    cat "$work/${vm%% *}.log"
+    [ -e "$work/${vm%% *}.passed" ] || failed+=("${vm%% *}")
 done
 [ ${#failed[@]} -eq 0 ] || fail "FAILED: ${failed[*]} (${#vms[@]} machines, $SECONDS s)"
 echo "powercut: all ${#vms[@]} machines' disks held what they should after the cut, $SECONDS s"
