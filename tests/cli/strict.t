@@ -49,14 +49,14 @@ status tells the verdict, and so does its line:
   old
   old
   0
-  $ for f in data fw.hpm; do HPMIMG_STRICT=1 hpmimg -x -h $f -k /dev/fd/3 3> >(wc -c > count) > out; echo "[$?]"
-  >     wait $!; tail -1 out; cat count; done
+  $ for f in data fw.hpm; do HPMIMG_STRICT=1 hpmimg -x -h $f -k /dev/fd/3 3>&1 > out | wc -c
+  >     echo "[${PIPESTATUS[0]}]"; tail -1 out; done
+  200000
   [1]
    Error: the image is damaged: 1 check failed
   200000
   [0]
    Save Component to  = /dev/fd/3
-  200000
 
 Waiting files are outputs of the run like any other: the tool's own descriptor of one is
 refused as another component's file, and a second Upload action for a waiting component
