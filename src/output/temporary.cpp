@@ -108,55 +108,53 @@ bool rename_temp(temporary& temp, const char* leaf, unsigned how) {
 step_result place_undoably(temporary& temp, const output_target& target) {
     const char* const leaf = target.leaf;
     const bool new_file = target.kind == output_kind::new_file;
-    if (target.kind == output_kind::in_place)
-        return {true, nullptr, 0};
-    if (rename_refused(temp.folder))
-        return {false, nullptr, 0};
+    if (target.kind == output_kind::in_place || rename_refused(temp.folder))
+        return {nullptr, 0};
     if (temp.unnamed && new_file && link_unnamed(temp, leaf))
-        return {true, nullptr, 0};
+        return {nullptr, 0};
     if (!give_temp_name(temp))
-        return {false, "link", errno};
+        return {"link", errno};
     if (new_file && rename_temp(temp, leaf, RENAME_NOREPLACE))
-        return {true, nullptr, 0};
+        return {nullptr, 0};
     if (rename_temp(temp, leaf, RENAME_EXCHANGE)) {
         struct stat came_out = {};
         const bool folder = fstatat(temp.folder, temp.name, &came_out, AT_SYMLINK_NOFOLLOW) == 0 &&
                             S_ISDIR(came_out.st_mode);
-        return {true, folder ? "rename" : nullptr, folder ? EISDIR : 0};
+        return {folder ? "rename" : nullptr, folder ? EISDIR : 0};
     }
     if (errno == ENOENT && rename_temp(temp, leaf, RENAME_NOREPLACE))
-        return {true, nullptr, 0};
+        return {nullptr, 0};
     if (errno == EBUSY || errno == EINVAL)
-        return {false, nullptr, 0};
-    return {false, "rename", errno};
+        return {nullptr, 0};
+    return {"rename", errno};
 }
 
 step_result place_for_good(temporary& temp, const output_target& target, const char* name) {
     if (target.kind == output_kind::in_place)
-        return {true, nullptr, 0};
+        return {nullptr, 0};
     if (temp.unnamed && target.kind == output_kind::new_file) {
         if (link_unnamed(temp, target.leaf))
-            return {true, nullptr, 0};
+            return {nullptr, 0};
         const int error = errno;
         if (rename_refused(temp.folder))
-            return {false, "link", error};
+            return {"link", error};
     }
     if (!give_temp_name(temp))
-        return {false, "link", errno};
+        return {"link", errno};
     if (rename_temp(temp, target.leaf, 0))
-        return {true, nullptr, 0};
+        return {nullptr, 0};
     if (errno != EBUSY || target.kind != output_kind::replacement)
-        return {false, "rename", errno};
+        return {"rename", errno};
     const int fd = open_reached(target, name);
     if (fd < 0)
-        return {false, "open", errno};
-    step_result copied = {true, nullptr, copy_temp(temp, fd)};
+        return {"open", errno};
+    step_result copied = {nullptr, copy_temp(temp, fd)};
     if (copied.error != 0)
-        copied = {false, "write", copied.error};
+        copied = {"write", copied.error};
     else if ((copied.error = flush_file(fd, false)) != 0)
-        copied = {false, "fsync", copied.error};
+        copied = {"fsync", copied.error};
     if (close(fd) != 0 && copied.call == nullptr)
-        copied = {false, "close", errno};
+        copied = {"close", errno};
     remove_name(temp);
     temp.step = copied.call == nullptr ? placed::copied : temp.step;
     return copied;

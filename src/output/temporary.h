@@ -43,10 +43,9 @@ void take_back(temporary& temp, const char* leaf);
 // Copies the complete file over the one open as `fd`, whose old bytes stay where no room
 // can be reserved for the new ones; then cuts it to the new size. Returns 0 or the error.
 int copy_temp(const temporary& temp, int fd);
-// How a step towards the final name ended: done; left for a step that cannot be undone;
-// or failed, in `call` with `error`.
+// How a step towards the final name ended: failed in `call` with `error`, or not (`call`
+// null), whether the file took its name or was left for a step that cannot be undone.
 struct step_result {
-    bool done;
     const char* call;
     int error;
 };
