@@ -40,7 +40,7 @@ template <typename Make> int at_temp_name(temporary& temp, Make make) {
         next_temp_name(temp, attempt);
         const sigset_t old = block_signals();
         const int result = make();
-        temp.named = result >= 0 ? 1 : 0;
+        temp.named = result >= 0;
         restore_signals(old);
         if (result >= 0 || errno != EEXIST)
             return result;
@@ -98,7 +98,7 @@ bool give_temp_name(temporary& temp) {
 bool rename_temp(temporary& temp, const char* leaf, unsigned how) {
     if (renameat2(temp.folder, temp.name, temp.folder, leaf, how) != 0)
         return false;
-    temp.named = how == RENAME_EXCHANGE ? 1 : 0;
+    temp.named = how == RENAME_EXCHANGE;
     temp.step = how == RENAME_EXCHANGE    ? placed::exchanged
                 : how == RENAME_NOREPLACE ? placed::renamed
                                           : placed::for_good;
@@ -168,7 +168,7 @@ void take_back(temporary& temp, const char* leaf) {
         unlinkat(temp.folder, leaf, 0);
     else if (temp.step == placed::renamed && ours &&
              renameat2(temp.folder, leaf, temp.folder, temp.name, RENAME_NOREPLACE) == 0)
-        temp.named = 1;
+        temp.named = true;
     else if (temp.step == placed::exchanged)
         rename_temp(temp, leaf, RENAME_EXCHANGE);
     temp.step = placed::not_yet;
@@ -202,7 +202,7 @@ int flush_placed(const temporary& temp) {
 void remove_name(temporary& temp) {
     if (temp.named != 0)
         unlinkat(temp.folder, temp.name, 0);
-    temp.named = 0;
+    temp.named = false;
 }
 
 void close_temporary(temporary& temp) {
