@@ -4,6 +4,7 @@
 #include "run/report.h"
 #include "run/streams.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -48,7 +49,9 @@ int follow_links(const char* name, char (&path)[name_buffer_size],
 
 // Skips the digits at the start of text; nullptr where there are none.
 const char* after_number(const char* text) {
-    const char* end = text + strspn(text, "0123456789");
+    const char* end = text;
+    while (std::isdigit(static_cast<unsigned char>(*end)) != 0)
+        ++end;
     return end != text ? end : nullptr;
 }
 

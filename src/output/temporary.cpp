@@ -9,7 +9,6 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -54,12 +53,8 @@ int link_at(const temporary& temp, const char* leaf) {
     return linkat(AT_FDCWD, path, temp.folder, leaf, AT_SYMLINK_FOLLOW);
 }
 
-// The reservation ignores the file size limit on some file systems: it is checked first.
+// The file size limit needs no check of its own: the complete file was written under it.
 int reserve(int fd, off_t size) {
-    rlimit limit = {};
-    if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
-        static_cast<rlim_t>(size) > limit.rlim_cur)
-        return EFBIG;
     if (size == 0 || fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, size) == 0)
         return 0;
     return errno == EOPNOTSUPP || errno == ENOSYS ? 0 : errno;

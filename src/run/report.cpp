@@ -75,7 +75,8 @@ void stop_if_signalled() {
 
 void leave(int status) {
     cleanup(0);
-    const bool failed = fflush(stdout) != 0 || ferror(stdout) != 0;
+    fflush(stdout); // a failed flush sets the error indicator, as an earlier failed write did
+    const bool failed = ferror(stdout) != 0;
     if (failed)
         note_stdout_failure();
     stop_if_signalled();

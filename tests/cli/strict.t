@@ -23,7 +23,8 @@ the options are read:
 
 Extract mode delivers all or nothing: every file waits, complete, until the trailer's verdict;
 on a damaged image, a stopping signal before the verdict, or a disk full as the last (a mount
-point, copied into) is put in place, none is, the old files stay, and no temporary is left.
+point, copied into) is put in place, none is, the old files stay, a new one is gone again
+(with /proc or without), and no temporary is left.
 The "Save Component to" lines follow the MD5 line once the files are in place; none is
 printed otherwise. An output that is a pipe cannot wait: it gets the data as it comes, the
 status tells the verdict, and so does its line:
@@ -43,12 +44,18 @@ status tells the verdict, and so does its line:
   > busy $!; kill -INT $!; wait $!; left "[$?]"
   [3] old 0
   $ mkdir ../full; echo old > u.out; : > r.out; mounted 'mount -t tmpfs -o size=1m tmpfs ../full || exit 99
-  >     echo old > ../full/r; mount --bind ../full/r r.out; HPMIMG_STRICT=1 hpmimg -x -h big.hpm -u u.out -r r.out |
-  >     tail -1; cat u.out r.out; ls -A | grep -c hpmimg-'
+  >     echo old > ../full/r; mount --bind ../full/r r.out; for proc in shown hidden; do
+  >     HPMIMG_STRICT=1 hpmimg -x -h big.hpm -u u.out -r r.out 2> /dev/null | tail -1; cat u.out r.out
+  >     HPMIMG_STRICT=1 hpmimg -x -h big.hpm -u u.new -r r.out > /dev/null 2>&1
+  >     echo "$proc: $(ls -A | grep -c "hpmimg-\|u.new")"; mount -t tmpfs tmpfs /proc; done'
    Error: write('r.out') failed, No space left on device
   old
   old
-  0
+  shown: 0
+   Error: write('r.out') failed, No space left on device
+  old
+  old
+  hidden: 0
   $ for f in data fw.hpm; do HPMIMG_STRICT=1 hpmimg -x -h $f -k /dev/fd/3 3>&1 > out | wc -c
   >     echo "[${PIPESTATUS[0]}]"; tail -1 out; done
   200000
