@@ -119,7 +119,8 @@ output (the commit), a look at a name. A stopping signal before the commit gives
 and leaves the old file; one that comes while the last output is renamed or later ends the
 run by itself, with no notice: status 3 would say that the output was not put in place, and
 it was. In extract mode the last output is the last component named; one in place before the
-signal stays. The folder of an output is held from its opening: a target moved away mid-run
+signal stays; killed once all are in place (the image's close), the run leaves no replaced
+file behind under a temporary name. The folder of an output is held from its opening: a target moved away mid-run
 leaves the moved file as it was, a folder swapped for a link takes the output with it, and
 one removed fails the run, as do a component made a link of the image once checked, and a
 folder put in the target's place:
@@ -135,6 +136,7 @@ folder put in the target's place:
   >     cp k k2; h k2 openat 'ln -f held.hpm k2' $c held.hpm -k k2; grep Error ../out
   >     h k close 'rm held.hpm; mkdir held.hpm' $c held.hpm -k k; cat ../out; : > v; sums
   >     HPMIMG_STRICT=1 h w /rename 'rm w; mkdir w' -x -h two.hpm -u v -k w; tail -1 ../out
+  >     rmdir w; : > v; : > w; sums; HPMIMG_STRICT=1 h two.hpm close 'kill -KILL $pid' -x -h two.hpm -u v -k w
   >     echo old > t1; phase=exit h t1 openat 'rm t1' -x -h fw.hpm -k t1; cmp t1 k && echo whole
   > else echo "skip: no strace"; fi
   [3] notices 1
@@ -177,6 +179,10 @@ folder put in the target's place:
   w: FAILED open or read
   kept
    Error: rename('w') failed, Is a directory
+  [137] notices 0
+  v: FAILED
+  w: FAILED
+  kept
   [0] notices 0
   kept
   whole
@@ -325,8 +331,9 @@ anything is written:
    Save Component to  = /dev/fd/3
   200000
   $ exec 4> victim; rm victim
-  $ x -k /proc/self/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
+  $ x -k /proc/self/fd/4 | grep Save; x -k /dev/fd/4 | grep Save; wc -c < /proc/self/fd/4; ls | grep -c victim
    Save Component to  = /proc/self/fd/4
+   Save Component to  = /dev/fd/4
   200000
   0
   [1]
