@@ -27,14 +27,6 @@ since the new file has no name until it is complete:
    [3] [3] [141] [142] [138] [140] [154] [155] [152] [157] [158] [159] [144] [192] [137] [137]
   kept
 
-A component the image carries twice is written twice: a signal during the second write stops
-the run as any other (status 3) and leaves the first in place:
-
-  $ { header; upload 2 2 0 0 first 1024; head -c 1024 k; upload 2 2 0 0 again 67108864; } > twice.hpm
-  $ truncate -s +67108880 twice.hpm; signalled -x -h twice.hpm -k w > /dev/null & busy $!; kill -TERM $!
-  > wait $!; echo "[$?] $(head -c 1024 k | cmp - w && echo first)"; rm w twice.hpm
-  [3] first
-
 Where /proc is missing (a tmpfs hides it here), the new file has a temporary name from the
 start, mode 0600 until it is complete; a second signal (both arrive as the stopped run goes
 on) removes it, as a full disk does; a new file still gets what the umask gives:

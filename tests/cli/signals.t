@@ -3,15 +3,17 @@ component, and an image holding it (with a wrong trailer), keep every mode busy:
 
   $ truncate -s 512M rfs.img
   $ { header; upload 4 1 0 0 rfs.img 536870912; } > big.hpm; truncate -s 536871005 big.hpm
+  $ { header; upload 4 1 0 0 a 9; echo 12345678; upload 4 1 0 0 b 536870912; } > twice.hpm; truncate -s +512M twice.hpm
 
-SIGINT, SIGQUIT and SIGTERM end create, test and extract with the notice (no newline) and
-status 3, after a SIGHUP that is ignored; a second signal during the first one's cleanup
-changes nothing (`signalled` starts the tool with SIGINT and SIGQUIT not ignored):
+SIGINT, SIGQUIT and SIGTERM end create, test and extract (here as the image's second copy of
+a component is written, the first one in place) with the notice (no newline) and status 3,
+after a SIGHUP that is ignored; a second signal during the first one's cleanup changes
+nothing (`signalled` starts the tool with SIGINT and SIGQUIT not ignored):
 
   $ stop() { signalled "${@:2}" > out 2>&1 & busy $!; kill -HUP $!; kill -$1 $!; sleep 0.001; kill -$1 $! 2>/dev/null
   >     wait $!; echo "[$?]$(tail -n 1 out), notices $(grep -c caught out), sanitizer $(grep -ci sanitizer out)"; }
   $ for signal in INT QUIT TERM; do stop $signal $c out.hpm -r rfs.img
-  >     stop $signal -t -h big.hpm; stop $signal -x -h big.hpm -r rfs.out; done
+  >     stop $signal -t -h big.hpm; stop $signal -x -h twice.hpm -r rfs.out; done; cat rfs.out
   [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
   [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
   [3] hpmimg: caught signal 2, exiting., notices 1, sanitizer 0
@@ -21,6 +23,7 @@ changes nothing (`signalled` starts the tool with SIGINT and SIGQUIT not ignored
   [3] hpmimg: caught signal 15, exiting., notices 1, sanitizer 0
   [3] hpmimg: caught signal 15, exiting., notices 1, sanitizer 0
   [3] hpmimg: caught signal 15, exiting., notices 1, sanitizer 0
+  12345678
 
 A component cut short while create mode reads it ends the run with the read error and status 1
 (an image cut short is read as one too short, in walk.t):
