@@ -140,6 +140,8 @@ void look_up_output(const char* name, const char* what) {
             fail(1, " Error: %s file '%s' is also the %s file", what, shown(name), outputs[n].what);
 }
 
+// The files themselves are compared, so that no spelling of a name (a link, a hard link,
+// /proc/self/fd/N of the tool's own descriptors) writes an output over what the run reads.
 void refuse_image_output() {
     struct stat image;
     const output_file* out =
@@ -157,11 +159,6 @@ void open_output(const char* name) {
         open_failed(name, "write", out->error);
     if (out->waiting)
         drop_temporary(*out);
-    // The files themselves are compared, so that no spelling of a name (a link, a hard link,
-    // /proc/self/fd/N of the tool's own descriptors) writes an output over what the run reads.
-    if (out->target.reached >= 0 && ctx.input != nullptr &&
-        is_file(fileno(ctx.input), out->target.file))
-        refuse_as_image(out->what, name);
     int fd = -1;
     if (out->target.kind == output_kind::in_place) {
         fd = open_reached(out->target, name);

@@ -17,9 +17,9 @@ void refuse_image_output();
 // " Error: <what> file '<name>' is the image file itself", and the run ends.
 [[noreturn]] void refuse_as_image(const char* what, const char* name);
 // Opens the output looked up under this name (the same pointer) as the run's output stream
-// (ctx.output), or reports and exits; an output that is the input being read is refused
-// first, the files compared. Stopping signals stop the run from here until every output is in
-// place. An output that waits is replaced: the later data is what the run delivers.
+// (ctx.output), or reports and exits. Stopping signals stop the run from here until every
+// output is in place. An output that waits is replaced: the later data is what the run
+// delivers.
 void open_output(const char* name);
 // Starts writing the output's data to the disk while more comes, so that the flush before
 // its name waits for little.
