@@ -52,12 +52,17 @@ void abandon_outputs() {
     output_count = 0;
 }
 
+// The output's temporary, not made yet: it will be made in the target's folder.
+void unmake_temporary(output_file& out) {
+    out.temp = {out.target.folder, -1, false, {}, 0, placed::not_yet};
+}
+
 // The temporary goes once its output is in place, or once another takes its place.
 void drop_temporary(output_file& out) {
     const sigset_t old = block_signals();
     remove_name(out.temp);
     close_temporary(out.temp);
-    out.temp = {out.target.folder, -1, false, {}, 0, placed::not_yet};
+    unmake_temporary(out);
     out.waiting = false;
     restore_signals(old);
 }
@@ -128,7 +133,7 @@ void look_up_output(const char* name, const char* what) {
     out.what = what;
     out.waiting = false;
     out.error = find_target(name, out.target);
-    out.temp = {out.target.folder, -1, false, {}, 0, placed::not_yet};
+    unmake_temporary(out);
     output_count = output_count + 1;
     struct stat standard;
     if (out.target.reached >= 0 && fstat(STDOUT_FILENO, &standard) == 0 &&
